@@ -1,0 +1,131 @@
+// The program's entry: switches, start-up order, the frame loop, shutdown.
+
+#include "system/player/timeString.h"
+#include "system/timer/timer.h"
+#include "system/ui/input/inputSdl.h"
+#include "system/ui/window/window.h"
+#include "system/ui/window/windowSdl.h"
+
+#include <SDL.h>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+enum { MUTE_SOUND, CHANGE_POSITION, RESOLUTION, FULLSCREEN, NO_MENU, SWITCH_COUNT };
+
+const char commandSwitches[SWITCH_COUNT][256] = {
+    "--muteSound", "--changePosition", "--resolution", "--fullscreen", "--noMenu"};
+
+const char USAGE[] =
+    "usage: tessellune [--muteSound] [--changePosition m:ss[.fff]] [--resolution WxH] "
+    "[--fullscreen 0|1] [--noMenu] [--help]";
+
+// Window sides outside this range are refused: SDL reads 0 as "the desktop's
+// size", negative values wrap to huge ones, and a giant software-rendered
+// window exhausts memory.
+const int LARGEST_SIDE = 16384;
+
+struct settings_t {
+    int muteSound = 0;
+    int changePosition = 0;
+    float timerPosition = 0;
+    int resolutionWidth = 800;
+    int resolutionHeight = 500;
+    int fullscreen = 0;
+};
+
+int switchIndex(const char* argument)
+{
+    for (int i = 0; i < SWITCH_COUNT; i++)
+        if (strcmp(argument, commandSwitches[i]) == 0)
+            return i;
+    return -1;
+}
+
+int refuse(const char* reason, const char* argument)
+{
+    fprintf(stderr, "tessellune: %s \"%s\"; %s\n", reason, argument, USAGE);
+    return 1;
+}
+
+// Returns -1 when parsing succeeded, otherwise the exit status.
+int parseArguments(int argc, char* argv[], settings_t* settings)
+{
+    for (int i = 1; i < argc; i++) {
+        const char* argument = argv[i];
+        if (strcmp(argument, "--help") == 0 || strcmp(argument, "-h") == 0) {
+            printf("%s\n", USAGE);
+            return 0;
+        }
+        int index = switchIndex(argument);
+        if (index < 0)
+            return refuse("unrecognised argument", argument);
+        bool takesValue = index == CHANGE_POSITION || index == RESOLUTION || index == FULLSCREEN;
+        if (takesValue && i + 1 >= argc)
+            return refuse("missing value after", argument);
+        const char* value = takesValue ? argv[++i] : nullptr;
+        switch (index) {
+        case MUTE_SOUND:
+            settings->muteSound = 1;
+            break;
+        case CHANGE_POSITION:
+            settings->changePosition = 1;
+            settings->timerPosition = convertTimeToSeconds(value);
+            break;
+        case RESOLUTION:
+            // A partial read keeps what it did not reach: "1024" sets only the width.
+            sscanf(value, "%dx%d", &settings->resolutionWidth, &settings->resolutionHeight);
+            if (settings->resolutionWidth <= 0 || settings->resolutionWidth > LARGEST_SIDE ||
+                settings->resolutionHeight <= 0 || settings->resolutionHeight > LARGEST_SIDE)
+                return refuse("window size out of range in", value);
+            break;
+        case FULLSCREEN:
+            sscanf(value, "%d", &settings->fullscreen);
+            break;
+        default: // NO_MENU: accepted; the player screen is always shown
+            break;
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
+int SDL_main(int argc, char* argv[])
+{
+    settings_t settings;
+    int status = parseArguments(argc, argv, &settings);
+    if (status >= 0)
+        return status;
+
+    windowInit(unsigned(settings.resolutionWidth), unsigned(settings.resolutionHeight),
+               unsigned(settings.fullscreen));
+    if (windowShow() == -1) {
+        fprintf(stderr, "tessellune: cannot open a %dx%d OpenGL window: %s\n",
+                settings.resolutionWidth, settings.resolutionHeight, SDL_GetError());
+        return 1;
+    }
+    windowSetTitle("Tessellune");
+
+    timerInit(-1.0f);
+    if (settings.changePosition)
+        timerAddTime(settings.timerPosition);
+    timerUpdate();
+
+    int done = 0;
+    while (!done) {
+        timerUpdate();
+        done = isUserExit();
+        SDL_GL_SwapBuffers();
+        timerAdjustFramerate();
+    }
+
+    windowDeinit();
+    return 0;
+}
+
+int main(int argc, char* argv[])
+{
+    return SDL_main(argc, argv);
+}
