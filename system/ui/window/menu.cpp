@@ -626,6 +626,12 @@ int menuDraw(void)
     int taken = SDL_PollEvent(&event);
     int pointerX = 0, pointerY = 0;
     SDL_GetMouseState(&pointerX, &pointerY);
+    // A press or release counts where it happened: taken a frame or more
+    // after the click, the pointer may already be over another button.
+    if (taken && (event.type == SDL_MOUSEBUTTONDOWN || event.type == SDL_MOUSEBUTTONUP)) {
+        pointerX = event.button.x;
+        pointerY = event.button.y;
+    }
     menuPointerToGui(pointerX, pointerY, &menu.gui_mouse_event.x, &menu.gui_mouse_event.y);
     findHoveredComponent();
     if (taken)

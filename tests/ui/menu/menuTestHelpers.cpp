@@ -129,23 +129,7 @@ void testDrainEvents(void)
     }
 }
 
-bool testPointerTo(int x, int y)
-{
-    SDL_WarpMouse(Uint16(x), Uint16(y));
-    for (int attempt = 0; attempt < 200; attempt++) {
-        SDL_PumpEvents();
-        int px = -1, py = -1;
-        SDL_GetMouseState(&px, &py);
-        if (px == x && py == y) {
-            testDrainEvents();
-            return true;
-        }
-        SDL_Delay(5);
-    }
-    return false;
-}
-
-void testPushButton(int type, int button)
+void testPushButton(int type, int button, int x, int y)
 {
     SDL_Event event;
     memset(&event, 0, sizeof event);
@@ -153,6 +137,8 @@ void testPushButton(int type, int button)
     event.button.type = Uint8(type);
     event.button.button = Uint8(button);
     event.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+    event.button.x = Uint16(x);
+    event.button.y = Uint16(y);
     SDL_PushEvent(&event);
 }
 

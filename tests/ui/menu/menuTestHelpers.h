@@ -31,10 +31,10 @@ void testGuiProjection(void);
 void testRasterPosition(int* x, int* y, bool* valid);
 
 void testDrainEvents(void);
-// Moves the pointer to window pixel (x, y) (origin top left) and waits until
-// SDL reports it there; leaves the event queue empty.
-bool testPointerTo(int x, int y);
-void testPushButton(int type, int button); // SDL_MOUSEBUTTONDOWN / UP
+// SDL_MOUSEBUTTONDOWN / UP at window pixel (x, y), origin top left. Events
+// carry their own position, so tests never move the display's one pointer,
+// which parallel test processes share.
+void testPushButton(int type, int button, int x, int y);
 void testPushKey(int key);
 void testPushQuit(void);
 
