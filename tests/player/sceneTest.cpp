@@ -92,9 +92,6 @@ TEST_F(SceneTest, ListKeepsOrderAndLookupIsExactAndFindsTheFirst)
     EXPECT_EQ(getPlayerScene("outro"), second);
     EXPECT_EQ(getPlayerScene("Intro"), nullptr);
     EXPECT_EQ(getPlayerScene("intr"), nullptr);
-    EXPECT_EQ(first->variablesSize, 0u);
-    EXPECT_EQ(first->syncHead, nullptr);
-    EXPECT_EQ(first->variablesHead, nullptr);
 }
 
 TEST_F(SceneTest, PlaySceneRunsTheNamedSceneWithItsTimePopulated)
@@ -160,8 +157,6 @@ TEST_F(SceneTest, SyncPlacementFollowsTheHashRules)
     sceneSync_t* relative = addSync(scene, "0:02", "0:01");
     EXPECT_FLOAT_EQ(relative->time.start, 12.0f);
     EXPECT_FLOAT_EQ(relative->time.end, 13.0f);
-    EXPECT_EQ(relative->type, SYNC_WINDOW);
-    EXPECT_EQ(relative->active, SYNC_WAITING);
     EXPECT_FLOAT_EQ(relative->time.triggerStart, 12.0f);
     EXPECT_FLOAT_EQ(relative->time.triggerEnd, 13.0f);
 
@@ -177,7 +172,6 @@ TEST_F(SceneTest, SyncPlacementFollowsTheHashRules)
     EXPECT_EQ(relative->next, absoluteStart);
     EXPECT_EQ(absoluteStart->next, absoluteEnd);
     EXPECT_EQ(scene->syncTail, absoluteEnd);
-    EXPECT_EQ(scene->sync, nullptr) << "the cursor is the scene code's";
 
     EXPECT_EQ(addSync(nullptr, "0:01", "0:01"), nullptr);
     EXPECT_EQ(addSyncAfterLast(nullptr, "0:01", "0:01"), nullptr);

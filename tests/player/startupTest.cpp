@@ -49,6 +49,7 @@ void captureFrame(void)
 
 void recordInit(void* scene)
 {
+    EXPECT_EQ(getPlayerSceneCurrent(), scene) << "the scene being initialised is current";
     calls.push_back(std::string("init ") + static_cast<playerScene*>(scene)->name);
 }
 
