@@ -1,5 +1,6 @@
 // The program's entry: switches, start-up order, the frame loop, shutdown.
 
+#include "system/player/player.h"
 #include "system/player/timeString.h"
 #include "system/timer/timer.h"
 #include "system/ui/input/inputSdl.h"
@@ -107,6 +108,7 @@ int SDL_main(int argc, char* argv[])
         return 1;
     }
     windowSetTitle("Tessellune");
+    playerInit();
 
     timerInit(-1.0f);
     if (settings.changePosition)
@@ -121,6 +123,7 @@ int SDL_main(int argc, char* argv[])
         timerAdjustFramerate();
     }
 
+    playerDeinit();
     windowDeinit();
     return 0;
 }

@@ -11,9 +11,7 @@
 #include <GL/gl.h>
 #include <SDL.h>
 #include <cstring>
-#include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <link.h>
 #include <string>
 #include <vector>
 
@@ -79,32 +77,11 @@ void recordRun(void* scene)
     glTranslatef(1, 2, 3);
 }
 
-// The OpenGL driver keeps a few allocations of its first draw for good. SDL
-// closes the context at exit and the driver is unloaded before the leak
-// checker runs, which then cannot name the module its suppression is for.
-// Loading it once more with RTLD_NODELETE keeps it mapped to the end.
-void keepOpenGlDriverLoaded(void)
-{
-    static bool kept = false;
-    if (kept)
-        return;
-    kept = true;
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void*) {
-            const char* name = info->dlpi_name;
-            if (name && (strstr(name, "_dri.so") || strstr(name, "libgallium")))
-                dlopen(name, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
-            return 0;
-        },
-        nullptr);
-}
-
 class StartupTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         REQUIRE_GL_WINDOW(800, 600);
-        keepOpenGlDriverLoaded();
         SDL_Event stale;
         while (SDL_PollEvent(&stale)) {
         }
