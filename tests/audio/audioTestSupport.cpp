@@ -30,6 +30,13 @@ void putBigEndian16(std::vector<unsigned char>* out, unsigned value)
 
 } // namespace
 
+// libsndfile 1.2.0 leaks the Vorbis decoder's set-up (5.7 KB) when an Ogg
+// file's headers are damaged; nothing outside the library can free it.
+extern "C" const char* __lsan_default_suppressions(void)
+{
+    return "leak:vorbis_info_init\n";
+}
+
 std::string testDataDir(const char* name)
 {
     std::string path = std::string(TESSELLUNE_SOURCE_DIR "/../shared/testdata/") + name;
