@@ -131,8 +131,9 @@ TEST_F(DeviceTest, CapturedPlaybackHasTheRightSongsAtTheRightPitch)
         << printed;
 
     std::vector<float> stereo = readCapture();
-    // Reopening the device would have started the capture file anew.
-    EXPECT_NEAR(double(stereo.size() / 2), double(total), 2048.0);
+    // Reopening the device would have started the capture file anew,
+    // leaving less than everything mixed since the first song.
+    EXPECT_GE(stereo.size() / 2 + 2048, size_t(total));
     size_t start1 = onset(stereo, before1);
     EXPECT_NEAR(pitchAt(stereo, start1, 1.2), 440.0, 0.44) << "a 440 Hz tone stored at 22050 Hz";
     size_t stopEnd = size_t(stopped) + 1024; // the block being mixed at STOP may still sound
