@@ -1,6 +1,7 @@
 // The PLS reader and the song table: the documented edge cases, the mended
 // faults, and playlists other programs wrote.
 
+#include "system/audio/audio.h"
 #include "system/audio/sound.h"
 #include "system/audio/soundText.h"
 #include "tests/audio/audioTestSupport.h"
@@ -224,6 +225,37 @@ TEST_F(PlaylistTest, RealWorldPlaylists)
     expectSong(0, "http://main-high.rautemusik.fm", "#Musik.Main", -1);
     soundLoadPlaylist((prefix + "clementine__pls_one.pls").c_str());
     expectSong(0, (prefix + "filename with spaces.mp3").c_str(), "Title", 123);
+}
+
+} // namespace
+
+namespace {
+
+// Guards the bundled playlist: three songs that load, with lengths that
+// match the music (a wrong length cuts a song short or leaves a silence).
+TEST(BundledMusicTest, PlaylistTitlesAndLengthsMatchTheSongs)
+{
+    soundReset();
+    testing::internal::CaptureStdout();
+    soundLoadPlaylist("data/music/playlist.pls");
+    testing::internal::GetCapturedStdout();
+    ASSERT_EQ(soundGetPlaylistSize(), 3);
+    EXPECT_STREQ(soundGetSongName(0), "Tessellate");
+    EXPECT_STREQ(soundGetSongName(1), "Drift");
+    EXPECT_STREQ(soundGetSongName(2), "Glass");
+    audioSetOutput(AUDIO_OUTPUT_PULL);
+    ASSERT_EQ(audioSystemInit(4), AUDIO_OK);
+    for (int i = 0; i < 3; i++) {
+        audioSound_t sound;
+        audioChannel_t channel;
+        ASSERT_EQ(audioSystemCreateSound(soundGetSongFilename(i), &sound), AUDIO_OK) << audioLastError();
+        ASSERT_EQ(audioSystemPlaySound(sound, 0, &channel), AUDIO_OK);
+        uint32_t length = uint32_t(soundGetSongLength(i)) * 1000;
+        EXPECT_EQ(audioChannelSetPosition(channel, length - 500, AUDIO_TIME_MS), AUDIO_OK) << i;
+        EXPECT_EQ(audioChannelSetPosition(channel, length + 1000, AUDIO_TIME_MS), AUDIO_ERR_POSITION) << i;
+    }
+    audioShutdown();
+    soundReset();
 }
 
 } // namespace
