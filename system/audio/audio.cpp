@@ -108,12 +108,12 @@ void mixBlock(float* out, int frames)
     }
 }
 
-// The one place where the mix is clipped; NaN becomes silence's floor
-// rather than an undefined conversion.
+// The one place where the mix is clipped; a NaN (which no decoder should
+// hand out) is silence, not an undefined conversion.
 void toDeviceSamples(const float* mix, int16_t* out, int frames)
 {
     for (int k = 0; k < frames * 2; k++) {
-        float v = mix[k] > 1.0f ? 1.0f : mix[k] >= -1.0f ? mix[k] : -1.0f;
+        float v = mix[k] > 1.0f ? 1.0f : mix[k] < -1.0f ? -1.0f : mix[k] == mix[k] ? mix[k] : 0.0f;
         out[k] = int16_t(lrintf(v * 32767.0f));
     }
 }

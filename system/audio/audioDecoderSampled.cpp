@@ -74,6 +74,16 @@ sf_count_t memoryTell(void* user)
 
 // --- channel folding and reading -------------------------------------------
 
+// A float file may hold NaN, infinities or absurd magnitudes; passed on,
+// they would overflow the fold and poison the resampler's memory and the
+// mix. NaN becomes silence; anything past 24 dB over full scale (which the
+// output clips anyway) is held there.
+float sane(float v)
+{
+    const float LOUDEST = 16.0f;
+    return v > LOUDEST ? LOUDEST : v < -LOUDEST ? -LOUDEST : v == v ? v : 0.0f;
+}
+
 // The first two channels are front left and right in every common layout;
 // a centre (3, 5, 6 channels), a rear pair (4: quad; 6: 5.1 after the LFE)
 // joins both sides at -3 dB. Other channels are left out.
@@ -81,20 +91,20 @@ void foldToStereo(const float* in, int channels, size_t frames, float* out)
 {
     for (size_t i = 0; i < frames; i++, in += channels, out += 2) {
         if (channels == 1) {
-            out[0] = out[1] = in[0];
+            out[0] = out[1] = sane(in[0]);
             continue;
         }
-        float left = in[0], right = in[1];
+        float left = sane(in[0]), right = sane(in[1]);
         if (channels == 4) {
-            left += SIDE * in[2];
-            right += SIDE * in[3];
+            left += SIDE * sane(in[2]);
+            right += SIDE * sane(in[3]);
         } else if (channels >= 3) {
-            left += SIDE * in[2];
-            right += SIDE * in[2];
+            left += SIDE * sane(in[2]);
+            right += SIDE * sane(in[2]);
         }
         if (channels >= 6) {
-            left += SIDE * in[4];
-            right += SIDE * in[5];
+            left += SIDE * sane(in[4]);
+            right += SIDE * sane(in[5]);
         }
         out[0] = left;
         out[1] = right;

@@ -367,3 +367,27 @@ TEST_F(AudioLayerTest, DamagedAndForeignBytesFailWithAReason)
 }
 
 } // namespace
+
+namespace {
+
+// Found by fuzzing: a float WAV whose samples include NaN. Passed on, NaN
+// filled the resampler and the mix with noise at full scale.
+TEST(AudioFuzzRegressionTest, NotANumberSamplesPlayAsSilence)
+{
+    std::vector<unsigned char> bytes = readBytes(TESSELLUNE_SOURCE_DIR "/fuzz/corpus/audioSound/crash-nan-float-wav");
+    ASSERT_FALSE(bytes.empty());
+    audioShutdown();
+    audioSetOutput(AUDIO_OUTPUT_PULL);
+    ASSERT_EQ(audioSystemInit(4), AUDIO_OK);
+    audioSound_t sound;
+    audioChannel_t channel;
+    ASSERT_EQ(audioSystemCreateSoundMemory(bytes.data(), bytes.size(), &sound), AUDIO_OK);
+    ASSERT_EQ(audioSystemPlaySound(sound, 0, &channel), AUDIO_OK);
+    std::vector<float> mix(2 * 44100);
+    audioRender(mix.data(), 44100);
+    for (float v : mix)
+        ASSERT_TRUE(std::isfinite(v));
+    audioShutdown();
+}
+
+} // namespace
