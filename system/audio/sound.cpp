@@ -34,7 +34,6 @@ struct soundState_t {
     int song_i = 0;
     int song_current = 0;
     int song_playing = 0;
-    int sound_system = 0; // the audio system has been initialised
     audioChannel_t channel = 0;
     float song_play_time_start = 0;
     float song_play_time = 0;
@@ -339,7 +338,6 @@ int soundGetTrackNumber(int song)
 void soundInit(void)
 {
     audioSystemInit(CHANNELS);
-    state.sound_system = 1;
 }
 
 void soundLoadSong(int song)
@@ -452,7 +450,6 @@ float soundGetSongCurrentPlayTime(void)
 void soundFree(void)
 {
     audioSystemClose();
-    state.sound_system = 0;
     state.channel = 0;
     for (int i = 0; i < SONG_TABLE_SIZE; i++)
         state.songs[i].sound = 0;
