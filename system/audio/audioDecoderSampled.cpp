@@ -29,6 +29,7 @@ struct sampledState_t {
     double ratio;         // output frames per input frame
     float* input;         // CHUNK frames as the file has them
     float feed[CHUNK * 2]; // stereo frames handed to the resampler
+    int ended;            // the file gave out once: nothing more is read until a seek
 };
 
 // --- libsndfile reads the bytes in memory through these -------------------
@@ -111,18 +112,21 @@ void foldToStereo(const float* in, int channels, size_t frames, float* out)
     }
 }
 
+// The MP3 decoder may find more frames after it has once reported the end
+// (it resyncs past damage); the resampler, told the input had ended, then
+// spins for ever on them. So the first end is final until a seek.
 size_t readStereo(sampledState_t* state, float* stereo, size_t frames)
 {
     size_t done = 0;
-    while (done < frames) {
+    while (done < frames && !state->ended) {
         sf_count_t want = sf_count_t(frames - done < size_t(CHUNK) ? frames - done : size_t(CHUNK));
         sf_count_t got = sf_readf_float(state->file, state->input, want);
-        if (got <= 0)
-            break;
-        foldToStereo(state->input, state->info.channels, size_t(got), stereo + done * 2);
-        done += size_t(got);
+        if (got > 0) {
+            foldToStereo(state->input, state->info.channels, size_t(got), stereo + done * 2);
+            done += size_t(got);
+        }
         if (got < want)
-            break;
+            state->ended = 1;
     }
     return done;
 }
@@ -238,6 +242,7 @@ double seek(void* opaque, double seconds)
         return -1;
     if (state->resampler)
         src_reset(state->resampler);
+    state->ended = 0;
     return frame / state->info.samplerate;
 }
 

@@ -3,6 +3,7 @@
 // damaged bytes fail cleanly.
 
 #include "system/audio/audio.h"
+#include "system/audio/audioDecoder.h"
 #include "tests/audio/audioTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -388,6 +389,33 @@ TEST(AudioFuzzRegressionTest, NotANumberSamplesPlayAsSilence)
     for (float v : mix)
         ASSERT_TRUE(std::isfinite(v));
     audioShutdown();
+}
+
+} // namespace
+
+namespace {
+
+// Found by fuzzing: a damaged MP3 whose decoder finds frames again after
+// reporting the end; the resampler then looped for ever on the audio thread.
+TEST(AudioFuzzRegressionTest, AnEndedStreamStaysEnded)
+{
+    std::vector<unsigned char> bytes = readBytes(TESSELLUNE_SOURCE_DIR "/fuzz/corpus/audioSound/timeout-mpeg-resync");
+    ASSERT_FALSE(bytes.empty());
+    char reason[256];
+    void* state = audioDecoderSampled.open(bytes.data(), bytes.size(), AUDIO_RATE, reason, sizeof reason);
+    ASSERT_NE(state, nullptr) << reason;
+    std::vector<float> block(2 * 4096);
+    size_t total = 0, got = 1;
+    for (int i = 0; i < 100 && got; i++) {
+        got = audioDecoderSampled.read(state, block.data(), 4096);
+        total += got;
+    }
+    EXPECT_EQ(got, 0u) << "ended within 100 blocks";
+    EXPECT_EQ(audioDecoderSampled.read(state, block.data(), 4096), 0u) << "and stays ended";
+    EXPECT_GE(audioDecoderSampled.seek(state, 0), 0.0);
+    EXPECT_GT(audioDecoderSampled.read(state, block.data(), 4096), 0u) << "until a seek";
+    audioDecoderSampled.close(state);
+    EXPECT_GT(total, 0u);
 }
 
 } // namespace
