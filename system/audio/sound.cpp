@@ -9,7 +9,6 @@
 #include "system/ui/window/windowSdl.h"
 
 #include <cassert>
-#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -52,6 +51,8 @@ struct playlistReader_t {
     char prefix[TEXT_SIZE];
     char line[TEXT_SIZE];
     size_t lineLength;
+    char key[TEXT_SIZE];
+    char value[TEXT_SIZE];
     int pendingLength;
     char pendingTitle[TEXT_SIZE];
     char pendingFile[TEXT_SIZE];
@@ -62,7 +63,6 @@ struct playlistReader_t {
 // being undefined.
 int lengthValue(const char* text)
 {
-    errno = 0;
     long value = strtol(text, nullptr, 10);
     if (value > INT_MAX)
         return INT_MAX;
@@ -114,9 +114,10 @@ void addPending(playlistReader_t* reader)
 
 void parseLine(playlistReader_t* reader)
 {
-    static char key[TEXT_SIZE], value[TEXT_SIZE];
+    const char* key = reader->key;
+    const char* value = reader->value;
     reader->line[reader->lineLength] = 0;
-    splitLine(reader->line, key, value);
+    splitLine(reader->line, reader->key, reader->value);
     if (strcmp(key, "Length") == 0)
         reader->pendingLength = lengthValue(value);
     else if (strcmp(key, "File") == 0 && value[0])
