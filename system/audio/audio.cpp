@@ -148,7 +148,7 @@ int tryOpenDevice(char* reason, size_t reasonSize)
     want.channels = 2;
     want.samples = DEVICE_FRAMES;
     want.callback = deviceCallback;
-    // No "obtained" spec: SDL converts to the device for us, so the mix
+    // Nothing asked back from SDL: it converts to the device for us, so the mix
     // always runs at AUDIO_RATE in stereo.
     if (SDL_OpenAudio(&want, nullptr) != 0) {
         snprintf(reason, reasonSize, "%s", SDL_GetError());
