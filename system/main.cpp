@@ -1,5 +1,6 @@
 // The program's entry: switches, start-up order, the frame loop, shutdown.
 
+#include "system/audio/sound.h"
 #include "system/player/player.h"
 #include "system/player/timeString.h"
 #include "system/timer/timer.h"
@@ -109,6 +110,10 @@ int SDL_main(int argc, char* argv[])
     }
     windowSetTitle("Tessellune");
     playerInit();
+    if (!settings.muteSound) {
+        soundInit();
+        soundLoadPlaylist("data/music/playlist.pls");
+    }
 
     timerInit(-1.0f);
     if (settings.changePosition)
@@ -118,12 +123,15 @@ int SDL_main(int argc, char* argv[])
     int done = 0;
     while (!done) {
         timerUpdate();
+        soundCheckPlayer();
         done = isUserExit();
         SDL_GL_SwapBuffers();
         timerAdjustFramerate();
     }
 
     playerDeinit();
+    if (!settings.muteSound)
+        soundDeinit();
     windowDeinit();
     return 0;
 }
