@@ -1,5 +1,7 @@
 // The program's entry: switches, start-up order, the frame loop, shutdown.
 
+#include "system/audio/sound.h"
+#include "system/player/player.h"
 #include "system/player/timeString.h"
 #include "system/timer/timer.h"
 #include "system/ui/input/inputSdl.h"
@@ -107,6 +109,11 @@ int SDL_main(int argc, char* argv[])
         return 1;
     }
     windowSetTitle("Tessellune");
+    playerInit();
+    if (!settings.muteSound) {
+        soundInit();
+        soundLoadPlaylist("data/music/playlist.pls");
+    }
 
     timerInit(-1.0f);
     if (settings.changePosition)
@@ -116,11 +123,15 @@ int SDL_main(int argc, char* argv[])
     int done = 0;
     while (!done) {
         timerUpdate();
+        soundCheckPlayer();
         done = isUserExit();
         SDL_GL_SwapBuffers();
         timerAdjustFramerate();
     }
 
+    playerDeinit();
+    if (!settings.muteSound)
+        soundDeinit();
     windowDeinit();
     return 0;
 }
