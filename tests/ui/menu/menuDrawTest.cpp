@@ -17,7 +17,6 @@ protected:
     void SetUp() override
     {
         REQUIRE_GL_WINDOW(800, 500);
-        testPinGlDriver();
         menuInit(); // the raster font
         testGuiProjection();
         glColor3f(1, 1, 1);

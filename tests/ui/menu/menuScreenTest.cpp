@@ -32,7 +32,6 @@ protected:
     void open(int width, int height)
     {
         REQUIRE_GL_WINDOW(width, height);
-        testPinGlDriver();
         resetViewport();
         menuInit();
         menuSetSoundStop(countStop);

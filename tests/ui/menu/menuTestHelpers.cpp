@@ -6,8 +6,6 @@
 #include "system/graphics/font/font.h"
 
 #include <cstring>
-#include <dlfcn.h>
-#include <link.h>
 #include <vector>
 
 bool operator==(rgb_t a, rgb_t b)
@@ -18,23 +16,6 @@ bool operator==(rgb_t a, rgb_t b)
 std::ostream& operator<<(std::ostream& out, rgb_t c)
 {
     return out << "(" << int(c.r) << ", " << int(c.g) << ", " << int(c.b) << ")";
-}
-
-void testPinGlDriver(void)
-{
-    static bool pinned = false;
-    if (pinned)
-        return;
-    pinned = true;
-    dl_iterate_phdr(
-        [](struct dl_phdr_info* info, size_t, void*) {
-            const char* name = info->dlpi_name;
-            if (name && (strstr(name, "_dri.so") || strstr(name, "libLLVM") ||
-                         strstr(name, "libgallium")))
-                dlopen(name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-            return 0;
-        },
-        nullptr);
 }
 
 void testGuiProjection(void)

@@ -13,11 +13,6 @@ const rgb_t GREY = {102, 102, 102}, RED = {204, 0, 0};
 bool operator==(rgb_t a, rgb_t b);
 std::ostream& operator<<(std::ostream& out, rgb_t c);
 
-// Keeps the OpenGL driver mapped until the process ends. The window's
-// SDL_Quit at exit unloads it, and LeakSanitizer then cannot name the
-// driver's own allocations made while drawing, so its suppressions miss them.
-void testPinGlDriver(void);
-
 // The GUI space 1:1 on an 800 x 500 window, cleared to blue so that the
 // GUI's black boxes show.
 void testGuiProjection(void);
