@@ -123,7 +123,7 @@ def parse_xwd(data):
     fields = struct.unpack(">25I", data[:100])
     header_size, _, _, depth, width, height = fields[0:6]
     byte_order, bits_per_pixel, bytes_per_line = fields[7], fields[11], fields[12]
-    red_mask, green_mask, blue_mask = fields[15:18]
+    red_mask, green_mask, blue_mask = fields[14:17]
     ncolors = fields[19]
     offset = header_size + ncolors * 12
     if bits_per_pixel != 32:
