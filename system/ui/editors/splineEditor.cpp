@@ -388,10 +388,10 @@ void calcNaturalCubic(cubic2d* C, int n, cubic2d* spline)
         return;
     assert(C && spline);
     alignas(16) unsigned char stackRoom[SOLVE_STACK_BYTES];
-    size_t bytes = 3 * (size_t(n) + 1) * sizeof(float);
-    float* gamma = static_cast<float*>(
+    size_t bytes = (size_t(n) + 1) * (2 * sizeof(cubicLanes_t) + sizeof(float));
+    cubicLanes_t* p = static_cast<cubicLanes_t*>(
         cubicScratchRoom(&module.solveScratch, stackRoom, sizeof stackRoom, bytes));
-    if (!gamma) {
+    if (!p) {
         // No memory for the solve: straight segments rather than nothing.
         for (int i = 0; i < n; i++) {
             C[i].x = cubic{spline[i].x.a, spline[i + 1].x.a - spline[i].x.a, 0, 0};
@@ -399,19 +399,17 @@ void calcNaturalCubic(cubic2d* C, int n, cubic2d* spline)
         }
         return;
     }
-    float* p = gamma + n + 1;
-    float* D = p + n + 1;
+    cubicLanes_t* D = p + n + 1;
+    float* gamma = reinterpret_cast<float*>(D + n + 1);
+    for (int i = 0; i <= n; i++)
+        p[i] = cubicLanes_t{spline[i].x.a, spline[i].y.a, 0, 0};
     cubicEliminationFactors(gamma, n);
-    for (int i = 0; i <= n; i++)
-        p[i] = spline[i].x.a;
     cubicKnotDerivatives(D, p, n, gamma);
-    for (int i = 0; i < n; i++)
-        C[i].x = cubicSegment(p, D, i);
-    for (int i = 0; i <= n; i++)
-        p[i] = spline[i].y.a;
-    cubicKnotDerivatives(D, p, n, gamma);
-    for (int i = 0; i < n; i++)
-        C[i].y = cubicSegment(p, D, i);
+    for (int i = 0; i < n; i++) {
+        cubicLaneSegment_t s = cubicSegment(p, D, i);
+        C[i].x = cubic{s.a[0], s.b[0], s.c[0], s.d[0]};
+        C[i].y = cubic{s.a[1], s.b[1], s.c[1], s.d[1]};
+    }
 }
 
 void splineEditorInit(void)

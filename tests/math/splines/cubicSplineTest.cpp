@@ -134,23 +134,34 @@ TEST(CubicSpline, MatchesSciPyNaturalSpline)
 }
 
 // The solve helpers the editor shares: the elimination factors settle on
-// 2 - sqrt(3), and the knot derivatives of a straight line are its slope.
+// 2 - sqrt(3) (and the shortcut past the repeat changes no bit), and the
+// knot derivatives of a straight line are its slope, in every lane apart.
 TEST(CubicSpline, SharedSolveHelpers)
 {
-    float gamma[41], D[41], p[41];
+    float gamma[41];
+    cubicLanes_t D[41], p[41];
     cubicEliminationFactors(gamma, 40);
     EXPECT_EQ(gamma[0], 0.5f);
+    float chained = 0.5f;
+    for (int i = 1; i < 40; i++) {
+        chained = 1.0f / (4.0f - chained);
+        ASSERT_EQ(gamma[i], chained) << i;
+    }
     EXPECT_NEAR(gamma[39], 2.0 - sqrt(3.0), 1e-7);
-    EXPECT_NEAR(gamma[40], 1.0 / (2.0 - (2.0 - sqrt(3.0))), 1e-6);
+    EXPECT_EQ(gamma[40], 1.0f / (2.0f - gamma[39]));
     for (int i = 0; i <= 40; i++)
-        p[i] = 2.5f * float(i) - 3.0f;
+        p[i] = cubicLanes_t{2.5f * float(i) - 3.0f, 7.0f - 0.5f * float(i), 4.0f, 0};
     cubicKnotDerivatives(D, p, 40, gamma);
-    for (int i = 0; i <= 40; i++)
-        EXPECT_NEAR(D[i], 2.5f, 1e-5) << i;
-    cubic c = cubicSegment(p, D, 7);
-    EXPECT_EQ(c.a, p[7]);
-    EXPECT_NEAR(c.c, 0.0f, 1e-4);
-    EXPECT_NEAR(c.d, 0.0f, 1e-4);
+    for (int i = 0; i <= 40; i++) {
+        EXPECT_NEAR(D[i][0], 2.5f, 1e-5) << i;
+        EXPECT_NEAR(D[i][1], -0.5f, 1e-5) << i;
+        EXPECT_EQ(D[i][2], 0.0f) << i;
+    }
+    cubicLaneSegment_t c = cubicSegment(p, D, 7);
+    EXPECT_EQ(c.a[1], p[7][1]);
+    EXPECT_NEAR(c.b[1], -0.5f, 1e-5);
+    EXPECT_NEAR(c.c[1], 0.0f, 1e-4);
+    EXPECT_NEAR(c.d[1], 0.0f, 1e-4);
 }
 
 // Scratch beyond the stack comes from a spill buffer that only grows.

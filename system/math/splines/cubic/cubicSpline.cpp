@@ -8,13 +8,10 @@ namespace {
 // Splines up to a few hundred segments solve in stack memory; longer ones
 // use the module's spill buffer, which then stays for the next call.
 const size_t STACK_BYTES = 16384;
+const int U_TABLE = 64; // sample parameters kept per call
 
 cubicScratch_t spill = {nullptr, 0};
 
-inline float horner(const cubic& c, float u)
-{
-    return ((c.d * u + c.c) * u + c.b) * u + c.a;
-}
 
 // Without scratch memory the curve degrades to its control polygon rather
 // than leaving the caller's samples unwritten.
@@ -29,16 +26,6 @@ void sampleStraight(point3d* dest, int n, int detail, const point3d* spline)
             dest[k].z = spline[i].z + (spline[i + 1].z - spline[i].z) * u;
         }
     }
-}
-
-void solveAxis(cubic3d* C, cubic cubic3d::*axis, float point3d::*coordinate, int n,
-               const point3d* spline, const float* gamma, float* p, float* D)
-{
-    for (int i = 0; i <= n; i++)
-        p[i] = spline[i].*coordinate;
-    cubicKnotDerivatives(D, p, n, gamma);
-    for (int i = 0; i < n; i++)
-        C[i].*axis = cubicSegment(p, D, i);
 }
 
 } // namespace
@@ -77,33 +64,49 @@ void cubicEliminationFactors(float* gamma, int n)
 {
     assert(n >= 1);
     gamma[0] = 0.5f;
-    for (int i = 1; i < n; i++)
+    for (int i = 1; i < n; i++) {
         gamma[i] = 1.0f / (4.0f - gamma[i - 1]);
+        if (gamma[i] == gamma[i - 1]) {
+            // Each factor depends only on the one before, so once a value
+            // repeats (after about a dozen steps in float) every later one
+            // is that value: the same bits without a chain of divisions.
+            for (int j = i + 1; j < n; j++)
+                gamma[j] = gamma[i];
+            break;
+        }
+    }
     gamma[n] = 1.0f / (2.0f - gamma[n - 1]);
 }
 
-void cubicKnotDerivatives(float* D, const float* p, int n, const float* gamma)
+void cubicKnotDerivatives(cubicLanes_t* D, const cubicLanes_t* p, int n, const float* gamma)
 {
     assert(n >= 1);
     // D holds the forward pass (delta) until the back substitution
-    // overwrites it from the top; each delta[i] is read just before D[i]
-    // takes its place.
-    D[0] = 3.0f * (p[1] - p[0]) * gamma[0];
-    for (int i = 1; i < n; i++)
-        D[i] = (3.0f * (p[i + 1] - p[i - 1]) - D[i - 1]) * gamma[i];
-    D[n] = (3.0f * (p[n] - p[n - 1]) - D[n - 1]) * gamma[n];
-    for (int i = n - 1; i >= 0; i--)
-        D[i] = D[i] - gamma[i] * D[i + 1];
+    // overwrites it from the top; each delta is read just before its D
+    // takes its place. The running value stays in a register: the passes
+    // are chains, one step waiting on the one before.
+    cubicLanes_t delta = 3.0f * (p[1] - p[0]) * gamma[0];
+    D[0] = delta;
+    for (int i = 1; i < n; i++) {
+        delta = (3.0f * (p[i + 1] - p[i - 1]) - delta) * gamma[i];
+        D[i] = delta;
+    }
+    cubicLanes_t next = (3.0f * (p[n] - p[n - 1]) - delta) * gamma[n];
+    D[n] = next;
+    for (int i = n - 1; i >= 0; i--) {
+        next = D[i] - gamma[i] * next;
+        D[i] = next;
+    }
 }
 
-cubic cubicSegment(const float* p, const float* D, int i)
+cubicLaneSegment_t cubicSegment(const cubicLanes_t* p, const cubicLanes_t* D, int i)
 {
-    cubic c;
-    c.a = p[i];
-    c.b = D[i];
-    c.c = 3.0f * (p[i + 1] - p[i]) - 2.0f * D[i] - D[i + 1];
-    c.d = 2.0f * (p[i] - p[i + 1]) + D[i] + D[i + 1];
-    return c;
+    cubicLaneSegment_t s;
+    s.a = p[i];
+    s.b = D[i];
+    s.c = 3.0f * (p[i + 1] - p[i]) - 2.0f * D[i] - D[i + 1];
+    s.d = 2.0f * (p[i] - p[i + 1]) + D[i] + D[i + 1];
+    return s;
 }
 
 void createCubicSpline(point3d* dest, int n, int detail, point3d* spline)
@@ -112,31 +115,36 @@ void createCubicSpline(point3d* dest, int n, int detail, point3d* spline)
         return;
     assert(dest && spline);
     alignas(16) unsigned char stackRoom[STACK_BYTES];
-    size_t floats = 3 * (size_t(n) + 1); // gamma, one axis's coordinates, D
-    size_t bytes = size_t(n) * sizeof(cubic3d) + floats * sizeof(float);
+    // The points and their knot derivatives as lanes, then gamma.
+    size_t bytes = (size_t(n) + 1) * (2 * sizeof(cubicLanes_t) + sizeof(float));
     void* room = cubicScratchRoom(&spill, stackRoom, sizeof stackRoom, bytes);
     if (!room) {
         sampleStraight(dest, n, detail, spline);
         return;
     }
-    cubic3d* C = static_cast<cubic3d*>(room);
-    float* gamma = reinterpret_cast<float*>(C + n);
-    float* p = gamma + n + 1;
-    float* D = p + n + 1;
-
+    cubicLanes_t* p = static_cast<cubicLanes_t*>(room);
+    cubicLanes_t* D = p + n + 1;
+    float* gamma = reinterpret_cast<float*>(D + n + 1);
+    for (int i = 0; i <= n; i++)
+        p[i] = cubicLanes_t{spline[i].x, spline[i].y, spline[i].z, 0};
     cubicEliminationFactors(gamma, n);
-    solveAxis(C, &cubic3d::x, &point3d::x, n, spline, gamma, p, D);
-    solveAxis(C, &cubic3d::y, &point3d::y, n, spline, gamma, p, D);
-    solveAxis(C, &cubic3d::z, &point3d::z, n, spline, gamma, p, D);
+    cubicKnotDerivatives(D, p, n, gamma);
 
+    // The parameters repeat in every segment: divide once per call where
+    // they fit a small table.
+    float table[U_TABLE];
+    bool tabled = detail <= U_TABLE;
+    for (int j = 0; tabled && j < detail; j++)
+        table[j] = float(j) / float(detail);
     size_t k = 0;
     for (int i = 0; i < n; i++) {
-        const cubic3d& s = C[i];
+        cubicLaneSegment_t s = cubicSegment(p, D, i);
         for (int j = 0; j < detail; j++, k++) {
-            float u = float(j) / float(detail);
-            dest[k].x = horner(s.x, u);
-            dest[k].y = horner(s.y, u);
-            dest[k].z = horner(s.z, u);
+            float u = tabled ? table[j] : float(j) / float(detail);
+            cubicLanes_t v = ((s.d * u + s.c) * u + s.b) * u + s.a;
+            dest[k].x = v[0];
+            dest[k].y = v[1];
+            dest[k].z = v[2];
         }
     }
 }

@@ -37,11 +37,21 @@ struct cubicScratch_t {
 // no heap allocation. Null when memory runs out.
 void* cubicScratchRoom(cubicScratch_t* spill, void* stackRoom, size_t stackBytes, size_t bytes);
 void cubicScratchRelease(cubicScratch_t* spill);
+// Up to four coordinates of a point side by side, one per lane (a GCC and
+// Clang vector): the axes of a spline are solved and sampled together, each
+// lane with exactly the float operations of a solve of its own.
+typedef float cubicLanes_t __attribute__((vector_size(16)));
+
+// The coefficients of one segment, lane by lane.
+struct cubicLaneSegment_t {
+    cubicLanes_t a, b, c, d;
+};
+
 // The forward elimination factors gamma[0..n] for n segments (n >= 1).
 void cubicEliminationFactors(float* gamma, int n);
 // D[0..n]: the knot derivatives of the natural spline through p[0..n].
-void cubicKnotDerivatives(float* D, const float* p, int n, const float* gamma);
-// Coefficients of segment i from the coordinates and knot derivatives.
-cubic cubicSegment(const float* p, const float* D, int i);
+void cubicKnotDerivatives(cubicLanes_t* D, const cubicLanes_t* p, int n, const float* gamma);
+// Coefficients of segment i from the points and knot derivatives.
+cubicLaneSegment_t cubicSegment(const cubicLanes_t* p, const cubicLanes_t* D, int i);
 
 #endif
