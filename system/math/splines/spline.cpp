@@ -146,6 +146,7 @@ bool drawSpline(const spline* s, drawRun_t* run)
     size_t k = 0;
     for (const splinePoint* p = s->splinePointHead; p && k < s->size; p = p->next, k++)
         roughSpline[k] = point3d{p->x, p->y, p->z};
+    assert(k == s->size && "a spline's size must count its points");
     createCubicSpline(lineSmooth, int(n), int(s->detail), roughSpline);
 
     float splinePoints = float(samples);

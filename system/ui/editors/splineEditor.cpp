@@ -20,8 +20,8 @@ const int SAMPLES_PER_SEGMENT = 12;
 const float GRAB_DISTANCE = 10.0f; // pixels on each axis
 // Strokes of up to 256 points draw from stack memory; longer ones from the
 // module's spill buffers, which are kept, so a steady frame never allocates.
-const size_t STROKE_STACK_BYTES = 16384;
-const size_t SOLVE_STACK_BYTES = 8192;
+const size_t STROKE_STACK_BYTES = 256 * 2 * sizeof(cubic2d);
+const size_t SOLVE_STACK_BYTES = 256 * (2 * sizeof(cubicLanes_t) + sizeof(float));
 
 void glLineWidthCall(float width) { glLineWidth(width); }
 void glBeginCall(unsigned int mode) { glBegin(mode); }

@@ -12,7 +12,6 @@ const int U_TABLE = 64; // sample parameters kept per call
 
 cubicScratch_t spill = {nullptr, 0};
 
-
 // Without scratch memory the curve degrades to its control polygon rather
 // than leaving the caller's samples unwritten.
 void sampleStraight(point3d* dest, int n, int detail, const point3d* spline)
