@@ -19,6 +19,11 @@ void check(bool condition)
         abort();
 }
 
+void removeFile(void)
+{
+    unlink(path);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -28,6 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         int fd = mkstemp(path);
         check(fd >= 0);
         close(fd);
+        atexit(removeFile);
         made = true;
     }
     FILE* file = fopen(path, "wb");
