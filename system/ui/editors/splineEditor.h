@@ -1,0 +1,85 @@
+#ifndef TESSELLUNE_SPLINEEDITOR_H
+#define TESSELLUNE_SPLINEEDITOR_H
+
+// The freehand spline editor: mouse strokes held as point lists, shown
+// smoothed by natural cubic splines, with point dragging, undo, and the
+// numbered drawing files "draw%d.dat". A host calls splineEditorInit once,
+// splineEditorRun every frame after isUserExit (between its clear and swap),
+// and splineEditorDeinit at the end.
+
+#include "system/math/splines/cubic/cubicSpline.h"
+
+// --- planar curve math ------------------------------------------------------
+
+struct bezierPoint {
+    float x, y;
+    float bX, bY; // a handle position; nothing reads it
+    unsigned char isCurve;
+};
+
+struct cubic2d {
+    cubic x, y;
+};
+
+// The cubic Bezier segment through cp[0]..cp[3] at t (only x and y are set).
+bezierPoint PointOnCubicBezier(bezierPoint* cp, float t);
+// numberOfPoints points from t = 0 to t = 1; one point gives cp[0], none or
+// fewer give nothing.
+void ComputeBezier(bezierPoint* cp, int numberOfPoints, bezierPoint* curve);
+// Coefficients of the natural cubic spline through the n + 1 points held in
+// spline[i].x.a and spline[i].y.a, into C[0..n-1]; nothing for n <= 0.
+void calcNaturalCubic(cubic2d* C, int n, cubic2d* spline);
+
+// --- the editor ---------------------------------------------------------------
+
+#define SPLINE_EDITOR_SLOTS 2048
+
+// One control point of a stroke, in window pixels.
+struct bezierSpline {
+    float x, y;
+    float bX, bY; // equal to x, y when placed with the mouse; nothing reads them
+    unsigned char isCurve;
+    bezierSpline* next;
+};
+
+// The editor's whole state. Each stroke holds a slot; the current slot
+// (splinesNum) is the stroke being drawn, and splinesMax = splinesNum + 1.
+struct splineEditor_t {
+    bezierSpline* bSHead[SPLINE_EDITOR_SLOTS];
+    bezierSpline* bSTail[SPLINE_EDITOR_SLOTS];
+    int bezierPointNum[SPLINE_EDITOR_SLOTS];
+    int splineWidth[SPLINE_EDITOR_SLOTS]; // pixels
+    int splinesNum;
+    int splinesMax;
+    int saveCount; // the number F1 saves under
+    bezierSpline* dragSpline;
+    // The stroke in the last slot is finished and there is no slot after
+    // it: strokes are ignored until Ctrl+Z makes room.
+    unsigned char slotsFull;
+};
+
+// Puts the editor in its start state (releasing any strokes it still holds).
+void splineEditorInit(void);
+// One frame: dragging, strokes, undo, drawing in a 2D view of window pixels,
+// and saving on F1 / F2. Reads the input flags of isUserExit.
+void splineEditorRun(void);
+// Releases every stroke and leaves the editor empty.
+void splineEditorDeinit(void);
+// Appends the strokes of a drawing file in new slots (the last one becomes
+// current); a file that cannot be opened adds none.
+void splineEditorLoad(const char* filename);
+const splineEditor_t* splineEditorGetState(void);
+
+// The OpenGL calls the editor draws its strokes with, behind one table so a
+// test can see what is drawn; colours and sizes go straight to OpenGL.
+struct splineEditorDrawPlatform_t {
+    void (*lineWidth)(float width);
+    void (*begin)(unsigned int mode);
+    void (*vertex)(float x, float y);
+    void (*end)(void);
+};
+
+// Installs a drawing table; null puts back OpenGL.
+void splineEditorSetDrawPlatform(const splineEditorDrawPlatform_t* platform);
+
+#endif
