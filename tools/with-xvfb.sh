@@ -2,14 +2,15 @@
 # Runs a command with an X display: the current one when it answers, else a
 # private Xvfb (24-bit, large enough for a 1280 x 1024 window). Xvfb picks a
 # free display number itself (-displayfd), so several runs side by side never
-# share a server by accident.
+# share a server by accident. -noreset: an X server resets when its last
+# client leaves, and a program starting during that reset loses its window.
 set -euo pipefail
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   exec "$@"
 fi
 
 numberfile=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$numberfile" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp -noreset 3>"$numberfile" 2>/dev/null &
 server=$!
 trap 'kill "$server" 2>/dev/null; wait "$server" 2>/dev/null; rm -f "$numberfile"' EXIT
 for _ in $(seq 100); do
