@@ -40,6 +40,9 @@ struct texture_t {
 // Largest side, in pixels, the PNG loader accepts: nothing larger can become
 // a texture, and a tiny file must not make the loader ask for gigabytes.
 #define IMAGE_MAX_SIDE 16384
+// Largest block libpng may allocate during a load (a text chunk or colour
+// profile, a row buffer), in bytes.
+#define IMAGE_MAX_CHUNK (8 * 1024 * 1024)
 
 // Any valid PNG: palette, 16-bit, sub-8-bit, transparency-chunk and interlaced
 // images are expanded to 8-bit grey, grey+alpha, RGB or RGBA. Null when the
