@@ -1,8 +1,10 @@
 // The program's entry: switches, start-up order, the frame loop, shutdown.
 
+#include "system/audio/sound.h"
+#include "system/player/player.h"
 #include "system/player/timeString.h"
 #include "system/timer/timer.h"
-#include "system/ui/input/inputSdl.h"
+#include "system/ui/window/menu.h"
 #include "system/ui/window/window.h"
 #include "system/ui/window/windowSdl.h"
 
@@ -34,6 +36,10 @@ struct settings_t {
     int resolutionHeight = 500;
     int fullscreen = 0;
 };
+
+// What the song label shows when there is nothing to play.
+const char* const NO_SONGS_HINT = "no songs: see data/music/playlist.pls";
+const char* const MUTED_HINT = "sound is off (--muteSound)";
 
 int switchIndex(const char* argument)
 {
@@ -90,10 +96,38 @@ int parseArguments(int argc, char* argv[], settings_t* settings)
     return -1;
 }
 
+// Components 0 to 4 are the transport buttons; only the first selected one
+// acts, so a frame runs at most one playback action.
+void actOnButtons(void)
+{
+    for (int i = 0; i <= 4; i++) {
+        if (!get_gui_component(i)->selected)
+            continue;
+        switch (i) {
+        case 0: soundPreviousTrack(); break;
+        case 1: soundPlaySong(soundGetCurrentSong()); break;
+        case 2: soundPause(); break;
+        case 3: soundStop(); break;
+        case 4: soundNextTrack(); break;
+        }
+        return;
+    }
+}
+
+const char* songLabel(const settings_t& settings)
+{
+    if (soundGetPlaylistSize() == 0)
+        return settings.muteSound ? MUTED_HINT : NO_SONGS_HINT;
+    return soundGetSongName(soundGetCurrentSong());
+}
+
 } // namespace
 
 int SDL_main(int argc, char* argv[])
 {
+    // Console lines (the playlist, the track trace, the debug log) reach a
+    // log file as they happen, not when a block of them has filled up.
+    setvbuf(stdout, nullptr, _IOLBF, 0);
     settings_t settings;
     int status = parseArguments(argc, argv, &settings);
     if (status >= 0)
@@ -107,20 +141,32 @@ int SDL_main(int argc, char* argv[])
         return 1;
     }
     windowSetTitle("Tessellune");
+    playerInit();
+    menuInit();
+    if (!settings.muteSound) {
+        soundInit();
+        soundLoadPlaylist("data/music/playlist.pls");
+    }
 
     timerInit(-1.0f);
     if (settings.changePosition)
         timerAddTime(settings.timerPosition);
     timerUpdate();
 
-    int done = 0;
-    while (!done) {
+    int menu_done = 0;
+    while (!menu_done) {
         timerUpdate();
-        done = isUserExit();
+        soundCheckPlayer();
+        menu_done = menuDraw();
+        actOnButtons();
+        gui_component_set_text(get_gui_component(5), songLabel(settings));
         SDL_GL_SwapBuffers();
         timerAdjustFramerate();
     }
 
+    playerDeinit();
+    if (!settings.muteSound)
+        soundDeinit();
     windowDeinit();
     return 0;
 }

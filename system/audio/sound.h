@@ -4,8 +4,13 @@
 // The song table read from a PLS playlist, playback with track navigation
 // and the automatic advance, and tracker-module sync.
 
+#include <cstddef>
+
 // --- playlist and song table ---
 void soundLoadPlaylist(const char* path); // empties the table, then reads the file
+// Reads playlist text already in memory into the table (appending); `path`
+// is where it came from: relative file names are taken from its directory.
+void soundParsePlaylist(const char* text, size_t size, const char* path);
 int soundAddSongToPlaylist(const char* filename, const char* title, int length);
 void soundClearPlaylist(void);
 int soundGetPlaylistSize(void);
@@ -28,7 +33,10 @@ void soundCheckPlayer(void);    // once per frame: the automatic advance
 int soundIsPlaying(void);
 float soundGetSongCurrentPlayTime(void);
 void soundFree(void);
-void soundDeinit(void);
+void soundDeinit(void);          // also closes the audio device: the end of the run
+// Puts every field of the module back to its start value, whatever state it
+// is in, so one process can run it many times (tests).
+void soundReset(void);
 
 // --- tracker-module sync ---
 int sound_getOrder(void);

@@ -8,8 +8,9 @@
 namespace {
 
 // The largest magnitude the writers print: five digits of minutes keep the
-// absolute form inside 16 characters, sign included.
-const float WRITABLE_LIMIT = 99999.0f * 60.0f + 59.999f;
+// absolute form inside 16 characters, sign included. Whole seconds, because
+// a float this large has no milliseconds left.
+const float WRITABLE_LIMIT = 99999.0f * 60.0f + 59.0f;
 
 void writeTime(float seconds, char* time, bool absolute)
 {

@@ -1,0 +1,12 @@
+[playlist]
+File1=tessellate.mod
+Title1=Tessellate
+Length1=184
+File2=drift.ogg
+Title2=Drift
+Length2=36
+File3=glass.flac
+Title3=Glass
+Length3=20
+NumberOfEntries=3
+Version=2

@@ -1,0 +1,545 @@
+#include "system/audio/audio.h"
+
+#include "system/audio/audioDecoder.h"
+#include "system/audio/audioFile.h"
+
+#include <SDL.h>
+
+#include <cassert>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+const audioDecoder_t* const audioDecoders[] = {&audioDecoderSampled, &audioDecoderModule};
+const int audioDecoderCount = int(sizeof audioDecoders / sizeof audioDecoders[0]);
+
+namespace {
+
+// Frames mixed at a time: positions, orders and rows are published after
+// each block, so this is also their resolution (11.6 ms).
+const int BLOCK = 512;
+const int DEVICE_FRAMES = 1024; // SDL's buffer: 23 ms at 44.1 kHz
+const int CHANNEL_BITS = 12;    // a channel handle is (serial << CHANNEL_BITS) | index
+const int MOST_CHANNELS = 1 << CHANNEL_BITS;
+
+// Fields the audio thread reads or writes change only under the audio lock.
+struct channel_t {
+    audioChannel_t handle; // 0: free
+    audioSound_t sound;
+    const audioDecoder_t* decoder;
+    void* state;
+    int paused;
+    int ended;        // set by the audio thread; the channel is then freed
+    uint32_t startMs; // where the last seek landed
+    uint64_t frames;  // mixed since then
+    int order, row;
+};
+
+struct sound_t {
+    audioSound_t handle;
+    audioBytes_t bytes; // outlive every decoder state opened on them
+    const audioDecoder_t* decoder;
+    void* spare; // opened at creation to prove the file plays; the first play takes it
+};
+
+struct audio_t {
+    audioOutput_t output = AUDIO_OUTPUT_DEVICE;
+    int deviceOpen = 0;
+    int deviceTried = 0; // the missing-device line is printed once per run
+    char driver[32] = "";
+    uint64_t deviceFrames = 0;
+    int ready = 0;
+    channel_t* channels = nullptr;
+    int channelCount = 0;
+    uint32_t channelSerial = 0;
+    sound_t** sounds = nullptr; // main thread only
+    int soundCount = 0;
+    int soundCapacity = 0;
+    audioSound_t soundSerial = 0;
+    float mix[BLOCK * 2];
+    float scratch[BLOCK * 2];
+    char error[512] = "";
+};
+
+audio_t audio;
+
+void lock(void)
+{
+    if (audio.deviceOpen)
+        SDL_LockAudio();
+}
+
+void unlock(void)
+{
+    if (audio.deviceOpen)
+        SDL_UnlockAudio();
+}
+
+audioResult_t failWith(audioResult_t result, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    vsnprintf(audio.error, sizeof audio.error, format, args);
+    va_end(args);
+    return result;
+}
+
+// --- mixing (the audio thread, or audioRender) ------------------------------
+
+void mixBlock(float* out, int frames)
+{
+    memset(out, 0, sizeof(float) * 2 * size_t(frames));
+    if (!audio.ready)
+        return;
+    for (int i = 0; i < audio.channelCount; i++) {
+        channel_t* c = &audio.channels[i];
+        if (!c->handle || c->paused || c->ended)
+            continue;
+        size_t got = c->decoder->read(c->state, audio.scratch, size_t(frames));
+        for (size_t k = 0; k < got * 2; k++)
+            out[k] += audio.scratch[k];
+        c->frames += got;
+        if (got < size_t(frames))
+            c->ended = 1;
+        if (c->decoder->modulePosition)
+            c->decoder->modulePosition(c->state, &c->order, &c->row);
+    }
+}
+
+// The one place where the mix is clipped; a NaN (which no decoder should
+// hand out) is silence, not an undefined conversion.
+void toDeviceSamples(const float* mix, int16_t* out, int frames)
+{
+    for (int k = 0; k < frames * 2; k++) {
+        float v = mix[k] > 1.0f ? 1.0f : mix[k] < -1.0f ? -1.0f : mix[k] == mix[k] ? mix[k] : 0.0f;
+        out[k] = int16_t(lrintf(v * 32767.0f));
+    }
+}
+
+void deviceCallback(void*, Uint8* stream, int length)
+{
+    int16_t* out = reinterpret_cast<int16_t*>(stream);
+    int frames = length / 4;
+    while (frames > 0) {
+        int n = frames < BLOCK ? frames : BLOCK;
+        mixBlock(audio.mix, n);
+        toDeviceSamples(audio.mix, out, n);
+        out += n * 2;
+        frames -= n;
+        audio.deviceFrames += uint64_t(n);
+    }
+}
+
+// --- the device ------------------------------------------------------------
+
+int tryOpenDevice(char* reason, size_t reasonSize)
+{
+    // The video subsystem may already be up; only audio is added here.
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        snprintf(reason, reasonSize, "%s", SDL_GetError());
+        return 0;
+    }
+    SDL_AudioSpec want;
+    memset(&want, 0, sizeof want);
+    want.freq = AUDIO_RATE;
+    want.format = AUDIO_S16SYS;
+    want.channels = 2;
+    want.samples = DEVICE_FRAMES;
+    want.callback = deviceCallback;
+    // Nothing asked back from SDL: it converts to the device for us, so the mix
+    // always runs at AUDIO_RATE in stereo.
+    if (SDL_OpenAudio(&want, nullptr) != 0) {
+        snprintf(reason, reasonSize, "%s", SDL_GetError());
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return 0;
+    }
+    audio.deviceOpen = 1;
+    if (!SDL_AudioDriverName(audio.driver, int(sizeof audio.driver)))
+        audio.driver[0] = 0;
+    SDL_PauseAudio(0);
+    return 1;
+}
+
+// Opened once per run and left open: opening costs tens of milliseconds,
+// too much for every song start.
+void openDevice(void)
+{
+    if (audio.output != AUDIO_OUTPUT_DEVICE || audio.deviceOpen || audio.deviceTried)
+        return;
+    audio.deviceTried = 1;
+    char reason[256];
+    if (tryOpenDevice(reason, sizeof reason))
+        return;
+    if (getenv("SDL_AUDIODRIVER")) {
+        fprintf(stderr, "tessellune: the audio driver chosen in SDL_AUDIODRIVER does not open (%s); no sound\n",
+                reason);
+        return;
+    }
+    // SDL's dummy driver plays nothing but calls back in real time, so
+    // positions move on as if a card were there.
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    char dummyReason[256];
+    int ok = tryOpenDevice(dummyReason, sizeof dummyReason);
+    unsetenv("SDL_AUDIODRIVER");
+    fprintf(stderr, "tessellune: no audio device (%s); playing silently\n", reason);
+    if (!ok)
+        fprintf(stderr, "tessellune: SDL's silent audio driver does not open either (%s)\n", dummyReason);
+}
+
+// --- channels and sounds (main thread) --------------------------------------
+
+// Only under the lock: `ended` is written by the audio thread.
+channel_t* findChannel(audioChannel_t handle)
+{
+    if (!audio.ready || !handle)
+        return nullptr;
+    int index = int(handle & (MOST_CHANNELS - 1));
+    if (index >= audio.channelCount)
+        return nullptr;
+    channel_t* c = &audio.channels[index];
+    return c->handle == handle && !c->ended ? c : nullptr;
+}
+
+// Frees, one at a time, each channel that `match` picks: detached under
+// the lock, its decoder closed outside it.
+void freeChannels(int (*match)(const channel_t* c, audioSound_t sound), audioSound_t sound)
+{
+    for (;;) {
+        channel_t taken{};
+        lock();
+        for (int i = 0; i < audio.channelCount && !taken.handle; i++) {
+            if (audio.channels[i].handle && match(&audio.channels[i], sound)) {
+                taken = audio.channels[i];
+                audio.channels[i] = channel_t{};
+            }
+        }
+        unlock();
+        if (!taken.handle)
+            return;
+        taken.decoder->close(taken.state);
+    }
+}
+
+int hasEnded(const channel_t* c, audioSound_t)
+{
+    return c->ended;
+}
+
+int playsSound(const channel_t* c, audioSound_t sound)
+{
+    return c->sound == sound;
+}
+
+int findSound(audioSound_t handle)
+{
+    for (int i = 0; handle && i < audio.soundCount; i++)
+        if (audio.sounds[i]->handle == handle)
+            return i;
+    return -1;
+}
+
+void freeSound(sound_t* s)
+{
+    if (s->spare)
+        s->decoder->close(s->spare);
+    audioFileRelease(&s->bytes);
+    free(s);
+}
+
+audioResult_t addSound(audioBytes_t* bytes, audioSound_t* sound)
+{
+    const audioDecoder_t* decoder = nullptr;
+    void* state = nullptr;
+    char reason[256] = "not a known audio format";
+    for (int i = 0; i < audioDecoderCount && !state; i++) {
+        decoder = audioDecoders[i];
+        if (decoder->probe(bytes->data, bytes->size))
+            state = decoder->open(bytes->data, bytes->size, AUDIO_RATE, reason, sizeof reason);
+    }
+    if (!state) {
+        audioFileRelease(bytes);
+        return failWith(AUDIO_ERR_FORMAT, "%s", reason);
+    }
+    sound_t* s = static_cast<sound_t*>(calloc(1, sizeof(sound_t)));
+    if (s && audio.soundCount == audio.soundCapacity) {
+        int capacity = audio.soundCapacity ? audio.soundCapacity * 2 : 16;
+        void* grown = realloc(audio.sounds, sizeof(sound_t*) * size_t(capacity));
+        if (grown) {
+            audio.sounds = static_cast<sound_t**>(grown);
+            audio.soundCapacity = capacity;
+        }
+    }
+    if (!s || audio.soundCount == audio.soundCapacity) {
+        free(s);
+        decoder->close(state);
+        audioFileRelease(bytes);
+        return failWith(AUDIO_ERR_MEMORY, "out of memory");
+    }
+    if (++audio.soundSerial == 0)
+        audio.soundSerial = 1;
+    *s = sound_t{audio.soundSerial, *bytes, decoder, state};
+    audio.sounds[audio.soundCount++] = s;
+    *sound = s->handle;
+    return AUDIO_OK;
+}
+
+int freeChannelIndex(void)
+{
+    for (int i = 0; i < audio.channelCount; i++)
+        if (!audio.channels[i].handle)
+            return i;
+    return -1;
+}
+
+} // namespace
+
+// --- the system --------------------------------------------------------------
+
+void audioSetOutput(audioOutput_t output)
+{
+    assert(!audio.deviceOpen && "close the device (audioShutdown) before changing the output");
+    audio.output = output;
+    audio.deviceTried = 0;
+}
+
+audioResult_t audioSystemInit(int channels)
+{
+    assert(channels > 0 && channels <= MOST_CHANNELS);
+    audioSystemClose();
+    openDevice();
+    channel_t* list = static_cast<channel_t*>(calloc(size_t(channels), sizeof(channel_t)));
+    if (!list)
+        return failWith(AUDIO_ERR_MEMORY, "out of memory");
+    lock();
+    audio.channels = list;
+    audio.channelCount = channels;
+    audio.ready = 1;
+    unlock();
+    return AUDIO_OK;
+}
+
+void audioSystemClose(void)
+{
+    if (!audio.ready)
+        return;
+    lock();
+    channel_t* list = audio.channels;
+    int count = audio.channelCount;
+    audio.ready = 0;
+    audio.channels = nullptr;
+    audio.channelCount = 0;
+    unlock();
+    for (int i = 0; i < count; i++)
+        if (list[i].handle)
+            list[i].decoder->close(list[i].state);
+    free(list);
+    for (int i = 0; i < audio.soundCount; i++)
+        freeSound(audio.sounds[i]);
+    audio.soundCount = 0;
+}
+
+void audioShutdown(void)
+{
+    audioSystemClose();
+    if (audio.deviceOpen) {
+        SDL_CloseAudio();
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+    free(audio.sounds);
+    audioFileFreeSpare();
+    audio = audio_t();
+}
+
+audioResult_t audioSystemCreateSound(const char* path, audioSound_t* sound)
+{
+    assert(path && sound);
+    if (!audio.ready)
+        return failWith(AUDIO_ERR_NOT_READY, "the audio system is not initialised");
+    audioBytes_t bytes;
+    char reason[256];
+    if (!audioFileLoad(path, &bytes, reason, sizeof reason))
+        return failWith(AUDIO_ERR_FILE, "%s", reason);
+    return addSound(&bytes, sound);
+}
+
+audioResult_t audioSystemCreateSoundMemory(const void* data, size_t size, audioSound_t* sound)
+{
+    assert((data || !size) && sound);
+    if (!audio.ready)
+        return failWith(AUDIO_ERR_NOT_READY, "the audio system is not initialised");
+    audioBytes_t bytes;
+    if (!audioFileCopy(data, size, &bytes))
+        return failWith(AUDIO_ERR_MEMORY, "out of memory");
+    return addSound(&bytes, sound);
+}
+
+audioResult_t audioSoundRelease(audioSound_t sound)
+{
+    int index = findSound(sound);
+    if (index < 0)
+        return failWith(AUDIO_ERR_INVALID_HANDLE, "no such sound");
+    freeChannels(playsSound, sound);
+    freeSound(audio.sounds[index]);
+    audio.sounds[index] = audio.sounds[--audio.soundCount];
+    return AUDIO_OK;
+}
+
+audioResult_t audioSystemPlaySound(audioSound_t sound, int paused, audioChannel_t* channel)
+{
+    assert(channel);
+    if (!audio.ready)
+        return failWith(AUDIO_ERR_NOT_READY, "the audio system is not initialised");
+    freeChannels(hasEnded, 0);
+    int index = findSound(sound);
+    if (index < 0)
+        return failWith(AUDIO_ERR_INVALID_HANDLE, "no such sound");
+    int slot = freeChannelIndex();
+    if (slot < 0)
+        return failWith(AUDIO_ERR_NO_FREE_CHANNEL, "all %d channels are playing", audio.channelCount);
+    sound_t* s = audio.sounds[index];
+    void* state = s->spare;
+    s->spare = nullptr;
+    char reason[256];
+    if (!state)
+        state = s->decoder->open(s->bytes.data, s->bytes.size, AUDIO_RATE, reason, sizeof reason);
+    if (!state)
+        return failWith(AUDIO_ERR_FORMAT, "%s", reason);
+    if (++audio.channelSerial >= (1u << (32 - CHANNEL_BITS)))
+        audio.channelSerial = 1;
+    channel_t c{};
+    c.handle = (audio.channelSerial << CHANNEL_BITS) | uint32_t(slot);
+    c.sound = sound;
+    c.decoder = s->decoder;
+    c.state = state;
+    c.paused = paused != 0;
+    if (c.decoder->modulePosition)
+        c.decoder->modulePosition(state, &c.order, &c.row);
+    lock();
+    audio.channels[slot] = c;
+    unlock();
+    *channel = c.handle;
+    return AUDIO_OK;
+}
+
+audioResult_t audioChannelSetPaused(audioChannel_t channel, int paused)
+{
+    lock();
+    channel_t* c = findChannel(channel);
+    if (c)
+        c->paused = paused != 0;
+    unlock();
+    return c ? AUDIO_OK : failWith(AUDIO_ERR_INVALID_HANDLE, "no such channel");
+}
+
+audioResult_t audioChannelGetPaused(audioChannel_t channel, int* paused)
+{
+    assert(paused);
+    lock();
+    channel_t* c = findChannel(channel);
+    if (c)
+        *paused = c->paused;
+    unlock();
+    return c ? AUDIO_OK : failWith(AUDIO_ERR_INVALID_HANDLE, "no such channel");
+}
+
+audioResult_t audioChannelIsPlaying(audioChannel_t channel, int* playing)
+{
+    assert(playing);
+    lock();
+    *playing = findChannel(channel) != nullptr;
+    unlock();
+    return *playing ? AUDIO_OK : failWith(AUDIO_ERR_INVALID_HANDLE, "no such channel");
+}
+
+audioResult_t audioChannelSetPosition(audioChannel_t channel, uint32_t position, audioTimeUnit_t unit)
+{
+    if (unit != AUDIO_TIME_MS)
+        return failWith(AUDIO_ERR_UNSUPPORTED, "positions are set in milliseconds");
+    audioResult_t result = AUDIO_OK;
+    lock();
+    channel_t* c = findChannel(channel);
+    if (!c) {
+        result = AUDIO_ERR_INVALID_HANDLE;
+    } else {
+        double reached = c->decoder->seek(c->state, position / 1000.0);
+        if (reached < 0) {
+            result = AUDIO_ERR_POSITION;
+        } else {
+            c->startMs = uint32_t(llround(reached * 1000.0));
+            c->frames = 0;
+            if (c->decoder->modulePosition)
+                c->decoder->modulePosition(c->state, &c->order, &c->row);
+        }
+    }
+    unlock();
+    if (result == AUDIO_ERR_POSITION)
+        return failWith(result, "%u ms lies beyond the end", position);
+    return result == AUDIO_OK ? result : failWith(result, "no such channel");
+}
+
+audioResult_t audioChannelGetPosition(audioChannel_t channel, uint32_t* position, audioTimeUnit_t unit)
+{
+    assert(position);
+    audioResult_t result = AUDIO_OK;
+    lock();
+    channel_t* c = findChannel(channel);
+    if (!c)
+        result = AUDIO_ERR_INVALID_HANDLE;
+    else if (unit == AUDIO_TIME_MS)
+        *position = c->startMs + uint32_t(c->frames * 1000 / AUDIO_RATE);
+    else if (!c->decoder->modulePosition)
+        result = AUDIO_ERR_UNSUPPORTED;
+    else
+        *position = uint32_t(unit == AUDIO_TIME_ORDER ? c->order : c->row);
+    unlock();
+    if (result == AUDIO_ERR_UNSUPPORTED)
+        return failWith(result, "not a tracker module");
+    return result == AUDIO_OK ? result : failWith(result, "no such channel");
+}
+
+const char* audioLastError(void)
+{
+    return audio.error;
+}
+
+const char* audioResultText(audioResult_t result)
+{
+    switch (result) {
+    case AUDIO_OK: return "no error";
+    case AUDIO_ERR_NOT_READY: return "audio system not initialised";
+    case AUDIO_ERR_INVALID_HANDLE: return "invalid sound or channel";
+    case AUDIO_ERR_FILE: return "file cannot be read";
+    case AUDIO_ERR_FORMAT: return "unknown or damaged audio data";
+    case AUDIO_ERR_NO_FREE_CHANNEL: return "no free channel";
+    case AUDIO_ERR_POSITION: return "position beyond the end";
+    case AUDIO_ERR_UNSUPPORTED: return "not supported for this sound";
+    case AUDIO_ERR_MEMORY: return "out of memory";
+    }
+    return "unknown result";
+}
+
+void audioRender(float* stereo, int frames)
+{
+    assert(!audio.deviceOpen && "the device's thread mixes while it is open");
+    while (frames > 0) {
+        int n = frames < BLOCK ? frames : BLOCK;
+        mixBlock(stereo, n);
+        stereo += n * 2;
+        frames -= n;
+    }
+}
+
+uint64_t audioDeviceFrames(void)
+{
+    lock();
+    uint64_t frames = audio.deviceFrames;
+    unlock();
+    return frames;
+}
+
+const char* audioDeviceDriver(void)
+{
+    return audio.driver;
+}

@@ -1,0 +1,78 @@
+#ifndef TESSELLUNE_AUDIO_H
+#define TESSELLUNE_AUDIO_H
+
+// Our audio layer: sounds made from whole music files, played on channels
+// that are mixed in float and clipped once. Tracker modules are recognised
+// by content; sampled audio (WAV, FLAC, Ogg Vorbis, Opus, MP3) is resampled
+// to the device rate. Decoding happens block by block on SDL's audio thread;
+// the calls here only swap pointers, seek or flip flags under the audio lock.
+// Results are returned, never printed, except the one line that says the
+// device is missing.
+
+#include <cstddef>
+#include <cstdint>
+
+enum audioResult_t {
+    AUDIO_OK = 0,
+    AUDIO_ERR_NOT_READY,      // no system: audioSystemInit was not called
+    AUDIO_ERR_INVALID_HANDLE, // a released sound, or a channel that ended or was freed
+    AUDIO_ERR_FILE,           // the file cannot be opened or read
+    AUDIO_ERR_FORMAT,         // the bytes are no audio we can decode
+    AUDIO_ERR_NO_FREE_CHANNEL,
+    AUDIO_ERR_POSITION,       // beyond the sound's end
+    AUDIO_ERR_UNSUPPORTED,    // order or row of a sound that is not a module
+    AUDIO_ERR_MEMORY,
+};
+
+enum audioTimeUnit_t { AUDIO_TIME_MS, AUDIO_TIME_ORDER, AUDIO_TIME_ROW };
+
+enum audioOutput_t {
+    AUDIO_OUTPUT_DEVICE, // SDL's device; without one SDL's silent dummy driver
+    AUDIO_OUTPUT_PULL,   // no device: the caller pulls the mix with audioRender
+};
+
+typedef uint32_t audioSound_t;   // 0 is no sound
+typedef uint32_t audioChannel_t; // 0 is no channel
+
+const int AUDIO_RATE = 44100; // the mixing and device rate, frames per second
+
+// Chooses the output for the next device open; the device must be closed.
+void audioSetOutput(audioOutput_t output);
+// Opens the device on first use (it stays open until audioShutdown) and
+// makes `channels` channels ready.
+audioResult_t audioSystemInit(int channels);
+// Stops and frees every channel and sound; the device stays open.
+void audioSystemClose(void);
+// Closes the device and frees every buffer: the end of the run.
+void audioShutdown(void);
+
+// Loads the whole file (nothing is decoded yet) and picks its decoder.
+audioResult_t audioSystemCreateSound(const char* path, audioSound_t* sound);
+// The same from bytes in memory, which are copied.
+audioResult_t audioSystemCreateSoundMemory(const void* data, size_t size, audioSound_t* sound);
+// Stops the sound's channels and frees it.
+audioResult_t audioSoundRelease(audioSound_t sound);
+
+// Starts the sound from its beginning on a free channel.
+audioResult_t audioSystemPlaySound(audioSound_t sound, int paused, audioChannel_t* channel);
+audioResult_t audioChannelSetPaused(audioChannel_t channel, int paused);
+audioResult_t audioChannelGetPaused(audioChannel_t channel, int* paused);
+audioResult_t audioChannelIsPlaying(audioChannel_t channel, int* playing);
+// Positions in milliseconds only.
+audioResult_t audioChannelSetPosition(audioChannel_t channel, uint32_t position, audioTimeUnit_t unit);
+// Milliseconds, or a module's order or row, as of the last mixed block;
+// `position` is left alone on failure.
+audioResult_t audioChannelGetPosition(audioChannel_t channel, uint32_t* position, audioTimeUnit_t unit);
+
+// Why the last failing call failed, in a few words (for the user's warning line).
+const char* audioLastError(void);
+const char* audioResultText(audioResult_t result);
+
+// Pull output: mixes the next `frames` stereo frames into `stereo`.
+void audioRender(float* stereo, int frames);
+// Stereo frames the device has been given since it opened.
+uint64_t audioDeviceFrames(void);
+// The SDL driver in use ("alsa", "dummy", "disk", ...); "" without a device.
+const char* audioDeviceDriver(void);
+
+#endif

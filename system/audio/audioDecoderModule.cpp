@@ -1,0 +1,85 @@
+// Tracker modules through libopenmpt, rendered straight at the device rate.
+
+#include "system/audio/audioDecoder.h"
+
+#include <libopenmpt/libopenmpt.h>
+
+#include <cassert>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+struct moduleState_t {
+    openmpt_module* module;
+    int rate;
+};
+
+int probe(const unsigned char* data, size_t size)
+{
+    int result = openmpt_probe_file_header(OPENMPT_PROBE_FILE_HEADER_FLAGS_DEFAULT, data, size, size,
+                                           openmpt_log_func_silent, nullptr, nullptr, nullptr,
+                                           nullptr, nullptr);
+    return result == OPENMPT_PROBE_FILE_HEADER_RESULT_SUCCESS;
+}
+
+void* open(const unsigned char* data, size_t size, int rate, char* reason, size_t reasonSize)
+{
+    assert(rate > 0);
+    int error = 0;
+    const char* message = nullptr;
+    openmpt_module* module = openmpt_module_create_from_memory2(
+        data, size, openmpt_log_func_silent, nullptr, nullptr, nullptr, &error, &message, nullptr);
+    if (!module) {
+        snprintf(reason, reasonSize, "not a playable module (%s)",
+                 message && *message ? message : "unknown error");
+        openmpt_free_string(message);
+        return nullptr;
+    }
+    openmpt_free_string(message);
+    // Played once, like every other sound: the playlist decides what follows.
+    openmpt_module_set_repeat_count(module, 0);
+    moduleState_t* state = static_cast<moduleState_t*>(calloc(1, sizeof(moduleState_t)));
+    if (!state) {
+        openmpt_module_destroy(module);
+        snprintf(reason, reasonSize, "out of memory");
+        return nullptr;
+    }
+    state->module = module;
+    state->rate = rate;
+    return state;
+}
+
+size_t read(void* opaque, float* stereo, size_t frames)
+{
+    moduleState_t* state = static_cast<moduleState_t*>(opaque);
+    return openmpt_module_read_interleaved_float_stereo(state->module, state->rate, frames, stereo);
+}
+
+double seek(void* opaque, double seconds)
+{
+    moduleState_t* state = static_cast<moduleState_t*>(opaque);
+    if (!(seconds >= 0) || seconds > openmpt_module_get_duration_seconds(state->module))
+        return -1;
+    return openmpt_module_set_position_seconds(state->module, seconds);
+}
+
+void close(void* opaque)
+{
+    moduleState_t* state = static_cast<moduleState_t*>(opaque);
+    if (!state)
+        return;
+    openmpt_module_destroy(state->module);
+    free(state);
+}
+
+void modulePosition(void* opaque, int* order, int* row)
+{
+    moduleState_t* state = static_cast<moduleState_t*>(opaque);
+    *order = openmpt_module_get_current_order(state->module);
+    *row = openmpt_module_get_current_row(state->module);
+}
+
+} // namespace
+
+const audioDecoder_t audioDecoderModule = {"module", probe, open, read, seek, close, modulePosition};

@@ -1,0 +1,251 @@
+// Sampled audio (WAV, FLAC, Ogg Vorbis, Opus, MP3 and what else libsndfile
+// reads) decoded from memory, folded to stereo and resampled to the device
+// rate with libsamplerate.
+
+#include "system/audio/audioDecoder.h"
+
+#include <samplerate.h>
+#include <sndfile.h>
+
+#include <cassert>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const int CHUNK = 1024;       // frames read from the file at a time
+const int MOST_CHANNELS = 256; // more is no music file
+const float SIDE = 0.70710678f; // a centre or rear channel folded into both sides at -3 dB
+
+struct sampledState_t {
+    const unsigned char* data; // the whole file, owned by the caller
+    sf_count_t size;
+    sf_count_t offset;
+    SNDFILE* file;
+    SF_INFO info;
+    SRC_STATE* resampler; // null when the file already has the device rate
+    double ratio;         // output frames per input frame
+    float* input;         // CHUNK frames as the file has them
+    float feed[CHUNK * 2]; // stereo frames handed to the resampler
+    int ended;            // the file gave out once: nothing more is read until a seek
+};
+
+// --- libsndfile reads the bytes in memory through these -------------------
+
+sf_count_t memoryLength(void* user)
+{
+    return static_cast<sampledState_t*>(user)->size;
+}
+
+sf_count_t memorySeek(sf_count_t offset, int whence, void* user)
+{
+    sampledState_t* state = static_cast<sampledState_t*>(user);
+    sf_count_t base = whence == SEEK_CUR ? state->offset : whence == SEEK_END ? state->size : 0;
+    sf_count_t target = base + offset;
+    if (target < 0 || target > state->size)
+        return -1;
+    state->offset = target;
+    return target;
+}
+
+sf_count_t memoryRead(void* buffer, sf_count_t count, void* user)
+{
+    sampledState_t* state = static_cast<sampledState_t*>(user);
+    sf_count_t left = state->size - state->offset;
+    if (count > left)
+        count = left;
+    if (count <= 0)
+        return 0;
+    memcpy(buffer, state->data + state->offset, size_t(count));
+    state->offset += count;
+    return count;
+}
+
+sf_count_t memoryWrite(const void*, sf_count_t, void*)
+{
+    return 0;
+}
+
+sf_count_t memoryTell(void* user)
+{
+    return static_cast<sampledState_t*>(user)->offset;
+}
+
+// --- channel folding and reading -------------------------------------------
+
+// A float file may hold NaN, infinities or absurd magnitudes; passed on,
+// they would overflow the fold and poison the resampler's memory and the
+// mix. NaN becomes silence; anything past 24 dB over full scale (which the
+// output clips anyway) is held there.
+float sane(float v)
+{
+    const float LOUDEST = 16.0f;
+    return v > LOUDEST ? LOUDEST : v < -LOUDEST ? -LOUDEST : v == v ? v : 0.0f;
+}
+
+// The first two channels are front left and right in every common layout;
+// a centre (3, 5, 6 channels), a rear pair (4: quad; 6: 5.1 after the LFE)
+// joins both sides at -3 dB. Other channels are left out.
+void foldToStereo(const float* in, int channels, size_t frames, float* out)
+{
+    for (size_t i = 0; i < frames; i++, in += channels, out += 2) {
+        if (channels == 1) {
+            out[0] = out[1] = sane(in[0]);
+            continue;
+        }
+        float left = sane(in[0]), right = sane(in[1]);
+        if (channels == 4) {
+            left += SIDE * sane(in[2]);
+            right += SIDE * sane(in[3]);
+        } else if (channels >= 3) {
+            left += SIDE * sane(in[2]);
+            right += SIDE * sane(in[2]);
+        }
+        if (channels >= 6) {
+            left += SIDE * sane(in[4]);
+            right += SIDE * sane(in[5]);
+        }
+        out[0] = left;
+        out[1] = right;
+    }
+}
+
+// The MP3 decoder may find more frames after it has once reported the end
+// (it resyncs past damage); the resampler, told the input had ended, then
+// spins for ever on them. So the first end is final until a seek.
+size_t readStereo(sampledState_t* state, float* stereo, size_t frames)
+{
+    size_t done = 0;
+    while (done < frames && !state->ended) {
+        sf_count_t want = sf_count_t(frames - done < size_t(CHUNK) ? frames - done : size_t(CHUNK));
+        sf_count_t got = sf_readf_float(state->file, state->input, want);
+        if (got > 0) {
+            foldToStereo(state->input, state->info.channels, size_t(got), stereo + done * 2);
+            done += size_t(got);
+        }
+        if (got < want)
+            state->ended = 1;
+    }
+    return done;
+}
+
+long feedResampler(void* user, float** data)
+{
+    sampledState_t* state = static_cast<sampledState_t*>(user);
+    *data = state->feed;
+    return long(readStereo(state, state->feed, CHUNK));
+}
+
+// --- the table entry -------------------------------------------------------
+
+int startsWith(const unsigned char* data, size_t size, const char* magic, size_t at = 0)
+{
+    size_t length = strlen(magic);
+    return size >= at + length && memcmp(data + at, magic, length) == 0;
+}
+
+// Only the containers we mean to play; an MPEG frame sync is the one weak
+// sign, and a module that happens to start with one still gets its turn
+// when libsndfile refuses it.
+int probe(const unsigned char* data, size_t size)
+{
+    if (startsWith(data, size, "RIFF") || startsWith(data, size, "RIFX") ||
+        startsWith(data, size, "RF64") || startsWith(data, size, "FORM") ||
+        startsWith(data, size, "fLaC") || startsWith(data, size, "OggS") ||
+        startsWith(data, size, "ID3") || startsWith(data, size, ".snd") ||
+        startsWith(data, size, "caff") || startsWith(data, size, "riff"))
+        return 1;
+    return size >= 2 && data[0] == 0xFF && (data[1] & 0xE0) == 0xE0;
+}
+
+void close(void* opaque)
+{
+    sampledState_t* state = static_cast<sampledState_t*>(opaque);
+    if (!state)
+        return;
+    if (state->resampler)
+        src_delete(state->resampler);
+    if (state->file)
+        sf_close(state->file);
+    free(state->input);
+    free(state);
+}
+
+// Null with the reason when the stream is one we cannot play.
+const char* checkStream(const SF_INFO* info, int rate)
+{
+    if (info->channels < 1 || info->channels > MOST_CHANNELS)
+        return "unsupported channel count";
+    double ratio = double(rate) / double(info->samplerate);
+    if (info->samplerate < 1 || ratio > 256.0 || ratio < 1.0 / 256.0)
+        return "unsupported sample rate";
+    return nullptr;
+}
+
+void* open(const unsigned char* data, size_t size, int rate, char* reason, size_t reasonSize)
+{
+    assert(rate > 0);
+    sampledState_t* state = static_cast<sampledState_t*>(calloc(1, sizeof(sampledState_t)));
+    if (!state) {
+        snprintf(reason, reasonSize, "out of memory");
+        return nullptr;
+    }
+    state->data = data;
+    state->size = sf_count_t(size);
+    SF_VIRTUAL_IO io = {memoryLength, memorySeek, memoryRead, memoryWrite, memoryTell};
+    state->file = sf_open_virtual(&io, SFM_READ, &state->info, state);
+    if (!state->file) {
+        snprintf(reason, reasonSize, "%s", sf_strerror(nullptr));
+        close(state);
+        return nullptr;
+    }
+    if (const char* problem = checkStream(&state->info, rate)) {
+        snprintf(reason, reasonSize, "%s (%d channels, %d Hz)", problem, state->info.channels,
+                 state->info.samplerate);
+        close(state);
+        return nullptr;
+    }
+    state->input = static_cast<float*>(malloc(sizeof(float) * CHUNK * size_t(state->info.channels)));
+    state->ratio = double(rate) / double(state->info.samplerate);
+    int error = 0;
+    if (state->info.samplerate != rate)
+        state->resampler = src_callback_new(feedResampler, SRC_SINC_FASTEST, 2, &error, state);
+    if (!state->input || error) {
+        snprintf(reason, reasonSize, "%s", error ? src_strerror(error) : "out of memory");
+        close(state);
+        return nullptr;
+    }
+    return state;
+}
+
+size_t read(void* opaque, float* stereo, size_t frames)
+{
+    sampledState_t* state = static_cast<sampledState_t*>(opaque);
+    if (!state->resampler)
+        return readStereo(state, stereo, frames);
+    long got = src_callback_read(state->resampler, state->ratio, long(frames), stereo);
+    return got > 0 ? size_t(got) : 0;
+}
+
+double seek(void* opaque, double seconds)
+{
+    sampledState_t* state = static_cast<sampledState_t*>(opaque);
+    if (!(seconds >= 0))
+        return -1;
+    double frame = std::floor(seconds * state->info.samplerate + 0.5);
+    bool lengthKnown = state->info.frames > 0 && state->info.frames < SF_COUNT_MAX;
+    if (lengthKnown && frame > double(state->info.frames))
+        return -1;
+    if (frame > 9e18 || sf_seek(state->file, sf_count_t(frame), SEEK_SET) < 0)
+        return -1;
+    if (state->resampler)
+        src_reset(state->resampler);
+    state->ended = 0;
+    return frame / state->info.samplerate;
+}
+
+} // namespace
+
+const audioDecoder_t audioDecoderSampled = {"sampled", probe, open, read, seek, close, nullptr};

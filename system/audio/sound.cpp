@@ -1,0 +1,508 @@
+// The song table read from a PLS playlist, playback with track navigation
+// and the automatic advance, and the tracker-module sync, on our audio layer.
+
+#include "system/audio/sound.h"
+
+#include "system/audio/audio.h"
+#include "system/audio/soundText.h"
+#include "system/timer/timer.h"
+#include "system/ui/window/windowSdl.h"
+
+#include <cassert>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const int SONG_TABLE_SIZE = 256;
+const int TEXT_SIZE = 4096; // the reader's line, title and file name buffers
+const int CHANNELS = 512;
+
+struct song_t {
+    uint32_t length; // whole seconds; read back as a signed int
+    char* name;
+    char* filename;
+    audioSound_t sound;
+};
+
+struct soundState_t {
+    song_t songs[SONG_TABLE_SIZE];
+    int song_i = 0;
+    int song_current = 0;
+    int song_playing = 0;
+    audioChannel_t channel = 0;
+    float song_play_time_start = 0;
+    float song_play_time = 0;
+    float timePosition = 0;
+    int sound_pause = 0;
+    int sync = -1;             // the row last reported by sound_isSync
+    uint32_t syncPosition = 0; // the order or row last read; kept when a read fails
+};
+
+soundState_t state;
+
+// --- the playlist reader -------------------------------------------------------
+
+struct playlistReader_t {
+    const char* path;
+    char prefix[TEXT_SIZE];
+    char line[TEXT_SIZE];
+    size_t lineLength;
+    char key[TEXT_SIZE];
+    char value[TEXT_SIZE];
+    int pendingLength;
+    char pendingTitle[TEXT_SIZE];
+    char pendingFile[TEXT_SIZE];
+    int tableFullWarned;
+};
+
+// Like atoi, but a number too large for an int is clamped instead of
+// being undefined.
+int lengthValue(const char* text)
+{
+    long value = strtol(text, nullptr, 10);
+    if (value > INT_MAX)
+        return INT_MAX;
+    if (value < INT_MIN)
+        return INT_MIN;
+    return int(value);
+}
+
+// Key part: digits are the (unused) track number, everything else the key.
+// Value part: everything after the first "=" except further "=".
+void splitLine(const char* line, char* key, char* value)
+{
+    size_t k = 0, v = 0;
+    const char* c = line;
+    for (; *c && *c != '='; c++)
+        if (*c < '0' || *c > '9')
+            key[k++] = *c;
+    key[k] = 0;
+    for (; *c; c++)
+        if (*c != '=')
+            value[v++] = *c;
+    value[v] = 0;
+}
+
+void takeTitle(playlistReader_t* reader, const char* value)
+{
+    // Older writers saved titles in Latin-1; shown as UTF-8 they would be
+    // garbled, so a title that is not UTF-8 is read as Latin-1.
+    if (soundTextIsUtf8(value))
+        snprintf(reader->pendingTitle, sizeof reader->pendingTitle, "%s", value);
+    else
+        soundTextLatin1ToUtf8(value, reader->pendingTitle, sizeof reader->pendingTitle);
+}
+
+void addPending(playlistReader_t* reader)
+{
+    if (!reader->pendingLength || !reader->pendingFile[0] || !reader->pendingTitle[0])
+        return;
+    if (soundAddSongToPlaylist(reader->pendingFile, reader->pendingTitle, reader->pendingLength) < 0 &&
+        !reader->tableFullWarned) {
+        fprintf(stderr, "tessellune: %s: more than %d songs; the rest are left out\n", reader->path,
+                SONG_TABLE_SIZE);
+        reader->tableFullWarned = 1;
+    }
+    reader->pendingLength = 0;
+    reader->pendingTitle[0] = 0;
+    reader->pendingFile[0] = 0;
+}
+
+void parseLine(playlistReader_t* reader)
+{
+    const char* key = reader->key;
+    const char* value = reader->value;
+    reader->line[reader->lineLength] = 0;
+    splitLine(reader->line, reader->key, reader->value);
+    if (strcmp(key, "Length") == 0)
+        reader->pendingLength = lengthValue(value);
+    else if (strcmp(key, "File") == 0 && value[0])
+        soundTextResolveFile(reader->prefix, value, reader->pendingFile, sizeof reader->pendingFile);
+    else if (strcmp(key, "File") == 0)
+        reader->pendingFile[0] = 0;
+    else if (strcmp(key, "Title") == 0)
+        takeTitle(reader, value);
+    addPending(reader);
+    reader->lineLength = 0;
+}
+
+void setPrefix(playlistReader_t* reader, const char* path)
+{
+    size_t end = strlen(path);
+    while (end > 0 && path[end - 1] != '/' && path[end - 1] != '\\')
+        end--;
+    if (end >= sizeof reader->prefix)
+        end = sizeof reader->prefix - 1;
+    memcpy(reader->prefix, path, end);
+    reader->prefix[end] = 0;
+}
+
+// Reads a whole file; null (nothing said) when it cannot be read.
+char* readFile(const char* path, size_t* size)
+{
+    FILE* file = fopen(path, "rb");
+    if (!file)
+        return nullptr;
+    size_t capacity = 4096, used = 0;
+    char* data = static_cast<char*>(malloc(capacity));
+    while (data) {
+        used += fread(data + used, 1, capacity - used, file);
+        if (used < capacity)
+            break;
+        capacity *= 2;
+        char* grown = static_cast<char*>(realloc(data, capacity));
+        if (!grown)
+            free(data);
+        data = grown;
+    }
+    bool failed = ferror(file);
+    fclose(file);
+    if (failed) {
+        free(data);
+        return nullptr;
+    }
+    *size = used;
+    return data;
+}
+
+// --- playback helpers -----------------------------------------------------------
+
+// Song numbers wrap around the table both ways; a negative number counts
+// from the end instead of indexing before the table.
+int wrapSong(int song)
+{
+    assert(state.song_i > 0);
+    int i = song % state.song_i;
+    return i < 0 ? i + state.song_i : i;
+}
+
+int isSong(int song)
+{
+    return song >= 0 && song < state.song_i;
+}
+
+uint32_t toMilliseconds(float seconds)
+{
+    double ms = double(seconds) * 1000.0;
+    if (!(ms > 0))
+        return 0;
+    return ms >= double(UINT32_MAX) ? UINT32_MAX : uint32_t(ms);
+}
+
+void setCaption(int i)
+{
+    int length = int(state.songs[i].length);
+    char lengthText[16]; // room for any int, so a negative length is not cut
+    snprintf(lengthText, sizeof lengthText, "%02d:%02d", length / 60, length % 60);
+    char caption[512];
+    snprintf(caption, sizeof caption, "%02d/%02d. %s (%s)", soundGetTrackNumber(i), state.song_i,
+             state.songs[i].name, lengthText);
+    windowSetTitle(caption);
+}
+
+// --- module sync tables -------------------------------------------------------
+
+// Per instrument, the sync group of each order; -1 ends an instrument, -2
+// the table, and -3 is no group (no sync points at that order).
+const int8_t instrumentOrderMap[43] = {
+    0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0, 0, 0, 0, 0, 0, -1,
+    -3, -3, -3, -3, -3, -3, 1,  1,  1,  1,  1,  1,  1,  1,  1, 1, 1, 1, 1, 2, -1,
+    -2};
+
+// The sync groups' rows; -1 ends a group, -2 the table.
+const int16_t soundSync[15] = {8, 20, 40, 52, -1, 8, 24, 40, 56, -1, 12, 24, 44, -1, -2};
+
+// Where list `index` starts in a table of -1-terminated lists ended by -2;
+// -1 when there is no such list.
+template <typename T> int findList(const T* table, int index)
+{
+    if (index < 0)
+        return -1;
+    int position = 0;
+    for (int passed = 0; passed < index; position++) {
+        if (table[position] == -2)
+            return -1;
+        if (table[position] == -1)
+            passed++;
+    }
+    return table[position] == -2 ? -1 : position;
+}
+
+} // namespace
+
+// --- playlist and song table ------------------------------------------------------
+
+void soundParsePlaylist(const char* text, size_t size, const char* path)
+{
+    assert(path && (text || !size));
+    playlistReader_t* reader = static_cast<playlistReader_t*>(calloc(1, sizeof(playlistReader_t)));
+    if (!reader)
+        return;
+    reader->path = path;
+    setPrefix(reader, path);
+    size_t i = 0;
+    if (size >= 3 && memcmp(text, "\xEF\xBB\xBF", 3) == 0)
+        i = 3; // a UTF-8 byte-order mark
+    // A zero byte ends the text as the end of the file does.
+    for (; i < size && text[i]; i++) {
+        if (text[i] == '\n' || text[i] == '\r') {
+            if (reader->lineLength)
+                parseLine(reader);
+        } else if (reader->lineLength < sizeof reader->line - 1) {
+            reader->line[reader->lineLength++] = text[i]; // longer lines are cut
+        }
+    }
+    if (reader->lineLength)
+        parseLine(reader); // a last line without a line break
+    free(reader);
+}
+
+void soundLoadPlaylist(const char* path)
+{
+    soundClearPlaylist();
+    size_t size = 0;
+    char* text = readFile(path, &size);
+    if (!text)
+        return; // no playlist: an empty table, as documented
+    soundParsePlaylist(text, size, path);
+    free(text);
+}
+
+int soundAddSongToPlaylist(const char* filename, const char* title, int length)
+{
+    assert(filename && title);
+    if (state.song_i >= SONG_TABLE_SIZE)
+        return -1;
+    char* name = strdup(title);
+    char* file = strdup(filename);
+    if (!name || !file) {
+        free(name);
+        free(file);
+        return -1;
+    }
+    int i = state.song_i;
+    state.songs[i].length = uint32_t(length);
+    state.songs[i].name = name;
+    state.songs[i].filename = file;
+    printf("%02d: filename:'%s', title:'%s', length:'%d'\n", i, file, name, length);
+    state.song_i++;
+    return i;
+}
+
+void soundClearPlaylist(void)
+{
+    for (int i = 0; i < state.song_i; i++) {
+        free(state.songs[i].name);
+        free(state.songs[i].filename);
+        state.songs[i].name = nullptr;
+        state.songs[i].filename = nullptr;
+    }
+    state.song_i = 0;
+}
+
+int soundGetPlaylistSize(void)
+{
+    return state.song_i;
+}
+
+int soundGetCurrentSong(void)
+{
+    return state.song_current;
+}
+
+int soundGetSongLength(int song)
+{
+    return isSong(song) ? int(state.songs[song].length) : 0;
+}
+
+const char* soundGetSongFilename(int song)
+{
+    return isSong(song) ? state.songs[song].filename : "";
+}
+
+const char* soundGetSongName(int song)
+{
+    return isSong(song) ? state.songs[song].name : "";
+}
+
+int soundGetTrackNumber(int song)
+{
+    return song + 1;
+}
+
+// --- playback -------------------------------------------------------------------
+
+void soundInit(void)
+{
+    audioSystemInit(CHANNELS);
+}
+
+void soundLoadSong(int song)
+{
+    if (!state.song_i)
+        return;
+    song_t* entry = &state.songs[wrapSong(song)];
+    entry->sound = 0;
+    if (audioSystemCreateSound(entry->filename, &entry->sound) != AUDIO_OK) {
+        // A silent song: the caption, the selection and the automatic
+        // advance go on as usual.
+        fprintf(stderr, "tessellune: cannot play \"%s\": %s\n", entry->filename, audioLastError());
+        entry->sound = 0;
+    }
+}
+
+void soundPlaySong(int song)
+{
+    if (!state.song_i)
+        return;
+    int i = wrapSong(song);
+    if (state.song_playing && i != state.song_current && isSong(state.song_current))
+        audioSoundRelease(state.songs[state.song_current].sound);
+    soundStop();
+    soundFree();
+    soundInit();
+    soundLoadSong(i);
+    state.song_current = i;
+    state.song_playing = 1;
+    setCaption(i);
+    if (audioSystemPlaySound(state.songs[i].sound, 0, &state.channel) != AUDIO_OK)
+        state.channel = 0;
+    // The new channel plays, so the toggle says "not paused": the next
+    // soundPause pauses it.
+    state.sound_pause = 0;
+    audioChannelSetPosition(state.channel, toMilliseconds(state.timePosition), AUDIO_TIME_MS);
+    timerUpdate();
+    state.song_play_time_start = timerGetTime();
+}
+
+void soundPause(void)
+{
+    state.sound_pause = state.sound_pause ? 0 : 1;
+    if (state.song_playing) {
+        state.song_playing = 0;
+        audioChannelSetPaused(state.channel, state.sound_pause);
+    }
+}
+
+void soundStop(void)
+{
+    if (!state.song_i)
+        return;
+    state.sound_pause = 0;
+    soundPause();
+    state.song_play_time = 0;
+    soundSetPosition(0);
+}
+
+void soundSetPosition(float seconds)
+{
+    state.timePosition = seconds;
+    audioChannelSetPosition(state.channel, toMilliseconds(seconds), AUDIO_TIME_MS);
+}
+
+void soundNextTrack(void)
+{
+    if (!state.song_i)
+        return;
+    int next = (state.song_current + 1) % state.song_i;
+    printf("current_song:%d, song_i:%d, modulo:%d\n", state.song_current, state.song_i, next);
+    state.song_current = next;
+    if (state.song_playing)
+        soundPlaySong(state.song_current);
+}
+
+void soundPreviousTrack(void)
+{
+    if (!state.song_i)
+        return;
+    state.song_current--;
+    if (state.song_current < 0)
+        state.song_current = state.song_i - 1;
+    if (state.song_playing)
+        soundPlaySong(state.song_current);
+}
+
+void soundCheckPlayer(void)
+{
+    if (!state.song_playing || !isSong(state.song_current))
+        return;
+    int length = int(state.songs[state.song_current].length);
+    if (length <= 0)
+        return;
+    state.song_play_time = timerGetTime() - state.song_play_time_start;
+    if (state.song_play_time > float(length) + 0.4f)
+        soundNextTrack();
+}
+
+int soundIsPlaying(void)
+{
+    return state.song_playing;
+}
+
+float soundGetSongCurrentPlayTime(void)
+{
+    return state.song_play_time;
+}
+
+void soundFree(void)
+{
+    audioSystemClose();
+    state.channel = 0;
+    for (int i = 0; i < SONG_TABLE_SIZE; i++)
+        state.songs[i].sound = 0;
+}
+
+void soundDeinit(void)
+{
+    soundFree();
+    soundClearPlaylist();
+    audioShutdown();
+}
+
+void soundReset(void)
+{
+    soundDeinit();
+    state = soundState_t();
+}
+
+// --- tracker-module sync --------------------------------------------------------
+
+int sound_getOrder(void)
+{
+    audioChannelGetPosition(state.channel, &state.syncPosition, AUDIO_TIME_ORDER);
+    return int(state.syncPosition);
+}
+
+int sound_getRow(void)
+{
+    audioChannelGetPosition(state.channel, &state.syncPosition, AUDIO_TIME_ROW);
+    return int(state.syncPosition);
+}
+
+int sound_isSync(int instrument)
+{
+    int list = findList(instrumentOrderMap, instrument);
+    if (list < 0)
+        return 0;
+    int order = sound_getOrder();
+    if (order < 0)
+        return 0;
+    for (int i = list; i <= list + order; i++)
+        if (instrumentOrderMap[i] == -1 || instrumentOrderMap[i] == -2)
+            return 0; // the order lies beyond the instrument's list
+    int group = findList(soundSync, instrumentOrderMap[list + order]);
+    if (group < 0)
+        return 0;
+    for (int i = group; soundSync[i] >= 0; i++) {
+        int row = sound_getRow();
+        if (row == soundSync[i] && row != state.sync) {
+            state.sync = row;
+            return 1;
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,19 @@
+#ifndef TESSELLUNE_SOUNDTEXT_H
+#define TESSELLUNE_SOUNDTEXT_H
+
+// Text rules of the playlist reader, apart from its file handling.
+
+#include <cstddef>
+
+// 1 when `text` is well-formed UTF-8 (no overlong forms, no surrogates,
+// nothing past U+10FFFF); plain ASCII is.
+int soundTextIsUtf8(const char* text);
+// `text` read as Latin-1, written as UTF-8; cut before a character that
+// would not fit.
+void soundTextLatin1ToUtf8(const char* text, char* out, size_t outSize);
+// The path a playlist's File value names: absolute paths and URIs stand as
+// they are, file:// URIs become plain percent-decoded paths, anything else
+// is relative to `prefix` (the playlist's directory).
+void soundTextResolveFile(const char* prefix, const char* value, char* out, size_t outSize);
+
+#endif

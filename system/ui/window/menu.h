@@ -1,0 +1,102 @@
+#ifndef TESSELLUNE_MENU_H
+#define TESSELLUNE_MENU_H
+
+// The player screen: a small immediate-mode GUI (a fixed table of component
+// records redrawn every frame, a display-list raster font) and the screen
+// built from it. All drawing happens in an 800 x 500 GUI space, origin lower
+// left, stretched over the whole window.
+
+// GUI space, and the size of the stand-alone window of draw_menu.
+const int menu_window_width = 800;
+const int menu_window_height = 500;
+const int MENU_COMPONENTS = 30;
+
+// Component kinds, the values of gui_component_t::type.
+enum {
+    GUI_NONE = 0,
+    GUI_BUTTON = 1,
+    GUI_LABEL = 2,
+    GUI_CHECK_BOX = 3,
+    GUI_TEXT_AREA = 4,
+    GUI_COMBO_BOX = 5,
+    GUI_RADIO_BUTTON = 6,
+    GUI_DRAG_BUTTON = 7,
+};
+
+struct gui_component_t {
+    int resize;        // drag button: also draw the resize feedback
+    int pressed;       // radio button, check box, button: line width 2
+    int selected;      // set by the pointer handling; meaning depends on the kind
+    int visible;       // 1 from init; nothing consults it
+    int enabled;       // 1 from init; nothing consults it
+    int x, y, w, h;    // lower-left corner and size, GUI units
+    int type;          // GUI_NONE ... GUI_DRAG_BUTTON
+    int radioGroup;    // radio buttons with equal groups exclude each other
+    int textalign;     // 0 left, 1 centred, anything else right
+    int mousePressedX; // pointer at the last press taken over this component
+    int mousePressedY;
+    float red, green, blue; // fill colour, drag button only
+    const char* text;       // borrowed: the caller keeps it alive
+};
+
+struct gui_mouse_t {
+    int middle, right;
+    int left; // latch: a left press was taken and not yet released
+    int x, y; // pointer, GUI units
+};
+
+// --- components ---
+gui_component_t* get_gui_component(int index); // the player screen's entry 0..29
+void gui_component_init(gui_component_t* c);   // the initial state; text is kept
+void gui_component_set_color(gui_component_t* c, float r, float g, float b);
+void gui_component_set_type(gui_component_t* c, int val); // a drag button turns red
+void gui_component_set_text(gui_component_t* c, const char* text); // no copy
+// 1 when the point lies inside or on any edge of the component.
+int gui_component_mouse_entered(const gui_component_t* c, int mouse_x, int mouse_y);
+void gui_component_set_dimension4i(gui_component_t* c, int tx, int ty, int tw, int th);
+// Sets the corner, and the size to the kind's default (none: size kept).
+void gui_component_set_dimension2i(gui_component_t* c, int tx, int ty);
+// Where a label's text starts, laid out over nw units from the base corner
+// (bx, by), which already includes any offset.
+void gui_component_text_position(const gui_component_t* c, int bx, int by, int nw,
+                                 int* rasterX, int* rasterY);
+
+// --- drawing (current OpenGL context, GUI projection set up) ---
+void gui_set_background_color(void); // black
+void gui_set_foreground_color(void); // white
+void gui_set_resize_color(void);     // grey
+void gui_component_draw_label(const gui_component_t* c);
+void gui_component_draw_label3i(const gui_component_t* c, int addx, int addy, int nw);
+void gui_component_draw_label5i(const gui_component_t* c, int tx, int ty, int addx, int addy,
+                                int nw);
+void gui_component_draw_radio_button(const gui_component_t* c);
+void gui_component_draw_check_box(const gui_component_t* c);
+void gui_component_draw_button(const gui_component_t* c);
+void gui_component_draw_text_area(const gui_component_t* c);
+void gui_component_draw_combo_box(const gui_component_t* c);
+void gui_component_draw_drag_button(const gui_component_t* c);
+void gui_component_draw(const gui_component_t* c); // by kind; unknown kinds draw nothing
+
+// --- pointer ---
+void init_gui_mouse(gui_mouse_t* mouse);
+gui_mouse_t* get_gui_mouse(void); // the player screen's pointer state
+// Window pixels (origin top left) to GUI units, in proportion to the window.
+void menuPointerToGui(int windowX, int windowY, int* guiX, int* guiY);
+
+// --- the player screen ---
+// Builds the raster font and the component table; needs an OpenGL context.
+// Keeps the close request and the last press, which belong to the whole run.
+void menuInit(void);
+// One frame: draws, takes at most one window event, selects what was
+// clicked. 0 = go on, 1 = the window was asked to close (for good).
+int menuDraw(void);
+// Runs the player screen on its own in an 800 x 500 window until closed.
+void draw_menu(void);
+// Deletes the raster font and puts every piece of module state back to its
+// program-start value; call while the OpenGL context still exists.
+void menuDeinit(void);
+// What a close request calls to silence the music: soundStop, or for a test
+// another function (null restores soundStop).
+void menuSetSoundStop(void (*stop)(void));
+
+#endif

@@ -1,0 +1,36 @@
+#ifndef TESSELLUNE_TEST_MENUHELPERS_H
+#define TESSELLUNE_TEST_MENUHELPERS_H
+
+// Reading back what the GUI drew, and driving it with real SDL events.
+
+#include "tests/support/glWindow.h"
+
+#include <gtest/gtest.h>
+
+const rgb_t BLACK = {0, 0, 0}, WHITE = {255, 255, 255}, BLUE = {0, 0, 255};
+const rgb_t GREY = {102, 102, 102}, RED = {204, 0, 0};
+
+bool operator==(rgb_t a, rgb_t b);
+std::ostream& operator<<(std::ostream& out, rgb_t c);
+
+// The GUI space 1:1 on an 800 x 500 window, cleared to blue so that the
+// GUI's black boxes show.
+void testGuiProjection(void);
+// Every pixel of `text` drawn from raster position (rx, ry) in window pixels:
+// glyph ink in `ink`, the rest of each 10-pixel cell in `paper`.
+::testing::AssertionResult testTextAt(const char* text, int rx, int ry, rgb_t ink, rgb_t paper);
+// A line along x = `x` (or y = `y`) lights one of the two pixels beside it.
+::testing::AssertionResult testVerticalEdge(int x, int y, rgb_t colour);
+::testing::AssertionResult testHorizontalEdge(int x, int y, rgb_t colour);
+// The raster position, window pixels; valid = false when it is clipped.
+void testRasterPosition(int* x, int* y, bool* valid);
+
+void testDrainEvents(void);
+// SDL_MOUSEBUTTONDOWN / UP at window pixel (x, y), origin top left. Events
+// carry their own position, so tests never move the display's one pointer,
+// which parallel test processes share.
+void testPushButton(int type, int button, int x, int y);
+void testPushKey(int key);
+void testPushQuit(void);
+
+#endif
