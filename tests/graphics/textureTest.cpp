@@ -88,9 +88,9 @@ TEST(BlankTextureTest, BlackAndTransparentSquaresHaveTheirSizeFormatAndFilter)
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
-// Guards against reading past the buffer: OpenGL pads three-byte rows to
-// four bytes, so an odd side needs more than size x size x 3 bytes (the
-// sanitizer build sees an overread), and the texture must still be black.
+// Guards against garbage in an odd-sized black texture: OpenGL pads
+// three-byte rows to four bytes, so an odd side reads more than
+// size x size x 3 bytes, and whatever lies past a short buffer would show.
 TEST(BlankTextureTest, OddSizedBlackTextureIsBlackThroughout)
 {
     REQUIRE_CANVAS();
