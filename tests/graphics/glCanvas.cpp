@@ -32,15 +32,14 @@ std::vector<uint8_t> canvasRead(void)
     return pixels;
 }
 
-box_t canvasInkBox(int threshold)
+box_t inkIn(const std::vector<uint8_t>& pixels, int x0, int y0, int x1, int y1)
 {
-    std::vector<uint8_t> pixels = canvasRead();
     int w = getWindowWidth(), h = getWindowHeight();
-    box_t box{w, h, -1, -1};
-    for (int y = 0; y < h; y++) {
-        for (int x = 0; x < w; x++) {
+    box_t box{x1 + 1, y1 + 1, x0 - 1, y0 - 1};
+    for (int y = std::max(y0, 0); y <= std::min(y1, h - 1); y++) {
+        for (int x = std::max(x0, 0); x <= std::min(x1, w - 1); x++) {
             const uint8_t* p = &pixels[(size_t(y) * size_t(w) + size_t(x)) * 4];
-            if (p[0] <= threshold && p[1] <= threshold && p[2] <= threshold)
+            if (std::max({p[0], p[1], p[2]}) <= 40)
                 continue;
             box.x0 = std::min(box.x0, x);
             box.y0 = std::min(box.y0, y);
@@ -49,6 +48,18 @@ box_t canvasInkBox(int threshold)
         }
     }
     return box;
+}
+
+box_t canvasInkBox(void)
+{
+    return inkIn(canvasRead());
+}
+
+int boundTexture(void)
+{
+    GLint bound = -1;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    return bound;
 }
 
 static texture_t upload(uint32_t w, uint32_t h, uint32_t channels, std::vector<uint8_t>& pixels)

@@ -26,8 +26,12 @@ struct box_t {
 
 // The whole back buffer, RGBA, bottom row first.
 std::vector<uint8_t> canvasRead(void);
-// Smallest box around every pixel whose red, green or blue exceeds threshold.
-box_t canvasInkBox(int threshold = 40);
+// Smallest box around every pixel of a frame from canvasRead whose red, green
+// or blue exceeds 40, within the given inclusive bounds (all of it by default).
+box_t inkIn(const std::vector<uint8_t>& pixels, int x0 = 0, int y0 = 0, int x1 = 1279, int y1 = 719);
+box_t canvasInkBox(void);
+// The texture name bound to GL_TEXTURE_2D.
+int boundTexture(void);
 
 // An uploaded texture of w x h pixels, all of one RGBA colour, or split into
 // a left and right half, or a bottom and top half, of two colours.

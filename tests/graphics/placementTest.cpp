@@ -134,9 +134,7 @@ TEST(ShowImageTest, LeavesBlendingAndTexturingOffTextureZeroAndTheDefaultView)
     EXPECT_FALSE(glIsEnabled(GL_BLEND));
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
     EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST)) << "the 2D view's end turns depth testing on";
-    GLint bound = -1;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    EXPECT_EQ(bound, 0);
+    EXPECT_EQ(boundTexture(), 0);
     glStacks_t after = canvasStacks();
     EXPECT_EQ(after.modelview, before.modelview);
     EXPECT_EQ(after.projection, before.projection);

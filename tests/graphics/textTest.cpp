@@ -14,23 +14,6 @@ namespace {
 
 const unsigned char* text(const char* s) { return reinterpret_cast<const unsigned char*>(s); }
 
-// The ink inside one rectangle of the canvas (inclusive bounds).
-box_t inkIn(const std::vector<uint8_t>& pixels, int x0, int y0, int x1, int y1)
-{
-    box_t box{x1 + 1, y1 + 1, x0 - 1, y0 - 1};
-    for (int y = std::max(y0, 0); y <= std::min(y1, 719); y++)
-        for (int x = std::max(x0, 0); x <= std::min(x1, 1279); x++) {
-            const uint8_t* p = &pixels[(size_t(y) * 1280 + size_t(x)) * 4];
-            if (std::max({p[0], p[1], p[2]}) <= 40)
-                continue;
-            box.x0 = std::min(box.x0, x);
-            box.y0 = std::min(box.y0, y);
-            box.x1 = std::max(box.x1, x);
-            box.y1 = std::max(box.y1, y);
-        }
-    return box;
-}
-
 // A glyph drawn alone into its cell: its ink stays inside the cell and covers
 // most of it (texture filtering blurs the edges by a pixel at most).
 void expectGlyphInCell(const std::vector<uint8_t>& pixels, int x0, int y0, int w, int h, int minW, int minH)
@@ -59,13 +42,6 @@ void expectTextStateOff(void)
 {
     EXPECT_FALSE(glIsEnabled(GL_BLEND));
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
-}
-
-GLint boundTexture(void)
-{
-    GLint bound = -1;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    return bound;
 }
 
 class TextTest : public ::testing::Test {
@@ -168,7 +144,7 @@ TEST_F(TextTest, BytesWithoutAGlyphAndNewlinesKeepTheirCells)
     glEnable(GL_BLEND);
     glEnable(GL_TEXTURE_2D);
     std::vector<uint8_t> pixels = drawIn2d(100, 200, "");
-    EXPECT_TRUE(inkIn(pixels, 0, 0, 1279, 719).empty());
+    EXPECT_TRUE(inkIn(pixels).empty());
     expectTextStateOff();
 }
 

@@ -32,13 +32,6 @@ texState_t inspect(GLuint id)
     return s;
 }
 
-GLint boundTexture(void)
-{
-    GLint bound = -1;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    return bound;
-}
-
 void expectFreshRecord(const texture_t& t, uint32_t w, uint32_t h, uint32_t hasAlpha)
 {
     EXPECT_NE(t.id, 0u);
