@@ -1,9 +1,11 @@
 // The program's entry: switches, start-up order, the frame loop, shutdown.
 
 #include "system/audio/sound.h"
+#include "system/graphics/font/font.h"
 #include "system/player/player.h"
 #include "system/player/timeString.h"
 #include "system/timer/timer.h"
+#include "system/ui/input/inputSdl.h"
 #include "system/ui/window/menu.h"
 #include "system/ui/window/window.h"
 #include "system/ui/window/windowSdl.h"
@@ -153,7 +155,12 @@ int SDL_main(int argc, char* argv[])
         timerAddTime(settings.timerPosition);
     timerUpdate();
 
-    int menu_done = 0;
+    // The loading loop takes the window's close request when it comes early;
+    // it then only cuts the loading short, so honour it here rather than
+    // leave a player running that its user has closed.
+    int menu_done = inputQuitRequested();
+    if (menu_done && !settings.muteSound)
+        soundStop();
     while (!menu_done) {
         timerUpdate();
         soundCheckPlayer();
@@ -168,6 +175,7 @@ int SDL_main(int argc, char* argv[])
     if (!settings.muteSound)
         soundDeinit();
     windowDeinit();
+    fontDeinit();
     return 0;
 }
 

@@ -19,6 +19,10 @@ const int CHUNK = 1024;       // frames read from the file at a time
 const int MOST_CHANNELS = 256; // more is no music file
 const float SIDE = 0.70710678f; // a centre or rear channel folded into both sides at -3 dB
 
+// An Ogg stream never packs more frames into a byte than this: even pure
+// silence costs a byte or two per packet of at most 8192 frames.
+const double PLAUSIBLE_OGG_FRAMES_PER_BYTE = 4096.0;
+
 struct sampledState_t {
     const unsigned char* data; // the whole file, owned by the caller
     sf_count_t size;
@@ -237,6 +241,11 @@ double seek(void* opaque, double seconds)
     double frame = std::floor(seconds * state->info.samplerate + 0.5);
     bool lengthKnown = state->info.frames > 0 && state->info.frames < SF_COUNT_MAX;
     if (lengthKnown && frame > double(state->info.frames))
+        return -1;
+    // A damaged Ogg page can claim a length far beyond what the bytes could
+    // hold, and the library's page search toward such a target never ends.
+    bool ogg = (state->info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG;
+    if (ogg && frame > double(state->size) * PLAUSIBLE_OGG_FRAMES_PER_BYTE)
         return -1;
     if (frame > 9e18 || sf_seek(state->file, sf_count_t(frame), SEEK_SET) < 0)
         return -1;

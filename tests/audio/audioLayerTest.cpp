@@ -418,4 +418,21 @@ TEST(AudioFuzzRegressionTest, AnEndedStreamStaysEnded)
     EXPECT_GT(total, 0u);
 }
 
+// Found by fuzzing: a damaged Ogg page claims a length far beyond what the
+// bytes hold, and the library's page search toward a seek target out there
+// never ended, freezing whoever held the audio lock.
+TEST(AudioFuzzRegressionTest, FarSeeksInDamagedOggAreRefused)
+{
+    std::vector<unsigned char> bytes = readBytes(TESSELLUNE_SOURCE_DIR "/fuzz/corpus/audioSound/timeout-ogg-seek-far");
+    ASSERT_FALSE(bytes.empty());
+    char reason[256];
+    void* state = audioDecoderSampled.open(bytes.data(), bytes.size(), AUDIO_RATE, reason, sizeof reason);
+    ASSERT_NE(state, nullptr) << reason;
+    std::vector<float> block(2 * 4096);
+    audioDecoderSampled.read(state, block.data(), 4096);
+    EXPECT_LT(audioDecoderSampled.seek(state, 1e9), 0.0);
+    EXPECT_GE(audioDecoderSampled.seek(state, 0), 0.0) << "near seeks still work";
+    audioDecoderSampled.close(state);
+}
+
 } // namespace

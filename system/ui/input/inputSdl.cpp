@@ -22,6 +22,7 @@ struct inputWaits_t {
 
 inputWaits_t waits;
 int exitPending = 0;
+int quitPending = 0; // the exit request came from the window's close
 
 // Accepts a key when its last acceptance is more than `wait` seconds ago.
 void accept(unsigned char* flag, float* lastAccepted, float now, float wait)
@@ -100,6 +101,7 @@ void inputInit(void)
     lineRedraw = 4;
     waits = inputWaits_t();
     exitPending = 0;
+    quitPending = 0;
 }
 
 int isUserExit(void)
@@ -117,6 +119,7 @@ int isUserExit(void)
         bool isKey = event.type == SDL_KEYDOWN || event.type == SDL_KEYUP;
         if (event.type == SDL_QUIT || (isKey && event.key.keysym.sym == SDLK_ESCAPE)) {
             exitPending = 1;
+            quitPending = event.type == SDL_QUIT;
             return 1;
         }
         if (event.type == SDL_MOUSEBUTTONDOWN) {
@@ -129,4 +132,9 @@ int isUserExit(void)
         }
     }
     return 0;
+}
+
+int inputQuitRequested(void)
+{
+    return quitPending;
 }

@@ -18,5 +18,7 @@ extern signed char lineRedraw;        // editor point spacing, digit keys 1-9
 void inputInit(void);
 // 1 once the user has asked to leave (window close or Escape), for good.
 int isUserExit(void);
+// 1 when that request was the window's close (not Escape); reads no events.
+int inputQuitRequested(void);
 
 #endif

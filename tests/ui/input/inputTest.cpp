@@ -72,6 +72,7 @@ TEST_F(InputTest, QuitAndEscapeLatchTheExitRequest)
     key(SDLK_RETURN, true);
     EXPECT_EQ(isUserExit(), 1);
     EXPECT_EQ(isUserExit(), 1);
+    EXPECT_EQ(inputQuitRequested(), 1) << "the window's close is told apart";
     EXPECT_EQ(enterPressed, 0);
     SDL_Event left;
     EXPECT_EQ(SDL_PeepEvents(&left, 1, SDL_PEEKEVENT, SDL_ALLEVENTS), 1) << "events after the quit stay queued";
@@ -80,6 +81,7 @@ TEST_F(InputTest, QuitAndEscapeLatchTheExitRequest)
     inputInit();
     key(SDLK_ESCAPE, true);
     EXPECT_EQ(isUserExit(), 1);
+    EXPECT_EQ(inputQuitRequested(), 0) << "Escape only cuts a loading short";
     inputInit();
     key(SDLK_ESCAPE, false);
     EXPECT_EQ(isUserExit(), 1) << "an Escape release counts too";
