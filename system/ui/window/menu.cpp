@@ -129,6 +129,19 @@ void outline(const gui_component_t* c)
     box(c);
 }
 
+// The black square with a white frame that radio buttons and check boxes
+// share; a pressed one is framed twice as thick.
+void framedSquare(const gui_component_t* c)
+{
+    gui_set_background_color();
+    box(c);
+    if (c->pressed)
+        glLineWidth(2.0f);
+    gui_set_foreground_color();
+    outline(c);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+}
+
 void line(float x0, float y0, float x1, float y1)
 {
     glBegin(GL_LINES);
@@ -426,13 +439,7 @@ void gui_component_draw_label5i(const gui_component_t* c, int tx, int ty, int ad
 void gui_component_draw_radio_button(const gui_component_t* c)
 {
     shapeBegin();
-    gui_set_background_color();
-    box(c);
-    if (c->pressed)
-        glLineWidth(2.0f);
-    gui_set_foreground_color();
-    outline(c);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    framedSquare(c);
     if (c->selected) {
         float insetX = 0.2f * float(c->w), insetY = 0.2f * float(c->h);
         quad(float(c->x) + insetX, float(c->y) + insetY, float(c->w) - 2.0f * insetX,
@@ -446,13 +453,7 @@ void gui_component_draw_radio_button(const gui_component_t* c)
 void gui_component_draw_check_box(const gui_component_t* c)
 {
     shapeBegin();
-    gui_set_background_color();
-    box(c);
-    if (c->pressed)
-        glLineWidth(2.0f);
-    gui_set_foreground_color();
-    outline(c);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    framedSquare(c);
     if (c->selected) {
         float x = float(c->x), y = float(c->y), w = float(c->w), h = float(c->h);
         float d = 0.2f * w;
