@@ -30,7 +30,7 @@ tools/build.sh asan >/dev/null
 # uses; filling it would look like growth for the first minutes of the run.
 # A small quarantine still catches a use soon after the free and lets
 # resident memory settle within the first minute.
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:quarantine_size_mb=4"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1:quarantine_size_mb=4"
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export TESSELLUNE_BUILD_DIR="$root/build-asan"
