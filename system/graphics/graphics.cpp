@@ -3,6 +3,7 @@
 #include "system/ui/window/window.h"
 
 #include <GL/gl.h>
+#include <cassert>
 #include <GL/glu.h>
 
 void viewReset(void)
@@ -34,4 +35,98 @@ void perspective2dEnd(void)
     glPopMatrix();
     glEnable(GL_DEPTH_TEST);
     viewReset();
+}
+
+void setCustomDimensionToTexture(texture_t* texture, int w, int h)
+{
+    assert(texture);
+    texture->hasCustomDimensions = 1;
+    texture->customWidth = w ? uint32_t(w) : texture->w;
+    texture->customHeight = h ? uint32_t(h) : texture->h;
+}
+
+void setTextureSizeToScreenSize(texture_t* texture)
+{
+    setCustomDimensionToTexture(texture, getScreenWidth(), getScreenHeight());
+}
+
+void alignTextureCenter(texture_t* texture, int center)
+{
+    assert(texture);
+    texture->center = uint32_t(center);
+}
+
+void setTexturePositionPercent(texture_t* texture, float x, float y)
+{
+    assert(texture);
+    texture->percentX = x;
+    texture->percentY = y;
+}
+
+void setTexturePositionPixel(texture_t* texture, int x, int y)
+{
+    assert(texture);
+    texture->x = uint32_t(x);
+    texture->y = uint32_t(y);
+    texture->percentX = float(x) / float(getScreenWidth());
+    texture->percentY = float(y) / float(getScreenHeight());
+}
+
+void scaleTexture(texture_t* texture, float scaleW, float scaleH)
+{
+    assert(texture);
+    texture->scaleW = scaleW;
+    texture->scaleH = scaleH;
+}
+
+void setTextureAngle(texture_t* texture, float angle)
+{
+    assert(texture);
+    texture->angle = angle;
+}
+
+void drawTexturedQuad(float x0, float y0, float x1, float y1)
+{
+    glBegin(GL_QUADS);
+    glTexCoord2f(1, 1);
+    glVertex3f(x1, y1, 0);
+    glTexCoord2f(0, 1);
+    glVertex3f(x0, y1, 0);
+    glTexCoord2f(0, 0);
+    glVertex3f(x0, y0, 0);
+    glTexCoord2f(1, 0);
+    glVertex3f(x1, y0, 0);
+    glEnd();
+}
+
+void showImage(texture_t texture)
+{
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_BLEND);
+    glEnable(GL_TEXTURE_2D);
+    float canvasWidth = float(getScreenWidth());
+    float canvasHeight = float(getScreenHeight());
+    glBindTexture(GL_TEXTURE_2D, texture.id);
+    perspective2dBegin(int(canvasWidth), int(canvasHeight));
+    float w = float(texture.customWidth) * texture.scaleW;
+    float h = float(texture.customHeight) * texture.scaleH;
+    float x = texture.percentX * canvasWidth;
+    float y = texture.percentY * canvasHeight;
+    if (texture.center == 1 || texture.center == 2)
+        x += canvasWidth * 0.5f - w * 0.5f;
+    if (texture.center == 1 || texture.center == 3)
+        y += canvasHeight * 0.5f - h * 0.5f;
+    if (texture.angle != 0.0f) { // NaN included
+        glPushMatrix();
+        glTranslatef(x, y, 0);
+        glRotatef(texture.angle, 0, 0, 1);
+        drawTexturedQuad(-w * 0.5f, -h * 0.5f, -w * 0.5f + w, -h * 0.5f + h);
+        glPopMatrix();
+    } else {
+        drawTexturedQuad(x, y, x + w, y + h);
+    }
+    perspective2dEnd();
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glDisable(GL_BLEND);
+    glDisable(GL_TEXTURE_2D);
 }

@@ -1,0 +1,228 @@
+#include "system/graphics/image/image.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <cassert>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <png.h>
+
+namespace {
+// The file of the load in progress; libpng's read function takes its bytes
+// from here. Open only inside imageLoadPNG, so only one load runs at a time.
+FILE* f = nullptr;
+}
+
+// A short read must stop the decoder: carrying on would hand libpng whatever
+// the buffer held before.
+static void loadPNG_read_data(png_structp png_ptr, png_bytep data, png_size_t length)
+{
+    if (length > 0 && fread(data, length, 1, f) != 1)
+        png_error(png_ptr, "Read Error");
+}
+
+// Asks libpng for 8-bit samples whatever the file holds, laid out directly as
+// the record's R, G, B, A bytes; returns the channel count of the expanded
+// source (grey stays 1 or 2 even though the buffer gets it three times).
+static uint32_t requestRgba(png_structp png, png_infop info)
+{
+    png_byte sourceType = png_get_color_type(png, info);
+    png_set_expand(png); // palette to RGB, sub-8-bit grey to 8 bits, tRNS to alpha
+    png_set_strip_16(png);
+    png_set_gray_to_rgb(png);
+    // Images without alpha get a zero fourth byte; they upload without alpha.
+    png_set_filler(png, 0, PNG_FILLER_AFTER);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    // The filler does not count as alpha, so the alpha bit says whether the
+    // source, tRNS included, really had one.
+    uint32_t alpha = (png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA) ? 1 : 0;
+    uint32_t grey = !(sourceType & PNG_COLOR_MASK_COLOR) && sourceType != PNG_COLOR_TYPE_PALETTE;
+    return (grey ? 1 : 3) + alpha;
+}
+
+// libpng only warns about an ancillary chunk longer than its limit and then
+// allocates and clears whatever length the file claims (up to 2 GiB, seconds
+// of work for a 57-byte file). Its own buffers stay far below this cap for
+// any image within the side limit, so refusing more costs nothing real.
+static png_voidp boundedMalloc(png_structp png, png_alloc_size_t size)
+{
+    (void)png;
+    return size <= IMAGE_MAX_CHUNK ? malloc(size) : nullptr;
+}
+
+static void plainFree(png_structp png, png_voidp memory)
+{
+    (void)png;
+    free(memory);
+}
+
+static void* allocateOrFail(png_structp png, size_t size)
+{
+    void* memory = malloc(size);
+    if (!memory)
+        png_error(png, "out of memory");
+    return memory;
+}
+
+static imageData_t* decode(png_structp png, png_infop info, png_infop endInfo, const char* filename)
+{
+    // Everything assigned after setjmp and needed after a longjmp is volatile,
+    // or the recovery path could see a stale register copy and leak it.
+    imageData_t* volatile image = nullptr;
+    unsigned char* volatile pixels = nullptr;
+    png_bytep* volatile rows = nullptr;
+    if (setjmp(png_jmpbuf(png))) {
+        free(rows);
+        free(pixels);
+        free(image);
+        return nullptr;
+    }
+    png_set_read_fn(png, nullptr, loadPNG_read_data);
+    png_set_mem_fn(png, nullptr, boundedMalloc, plainFree);
+    png_set_user_limits(png, IMAGE_MAX_SIDE, IMAGE_MAX_SIDE);
+    png_read_info(png, info);
+    uint32_t channels = requestRgba(png, info);
+    uint32_t w = png_get_image_width(png, info);
+    uint32_t h = png_get_image_height(png, info);
+    size_t stride = size_t(w) * 4;
+    if (png_get_rowbytes(png, info) != stride)
+        png_error(png, "unexpected row layout");
+    image = static_cast<imageData_t*>(allocateOrFail(png, sizeof(imageData_t)));
+    pixels = static_cast<unsigned char*>(allocateOrFail(png, stride * h));
+    rows = static_cast<png_bytep*>(allocateOrFail(png, sizeof(png_bytep) * h));
+    // File row i (0 = top) lands in buffer row h - 1 - i: bottom row first.
+    for (uint32_t i = 0; i < h; i++)
+        rows[i] = pixels + stride * (h - 1 - i);
+    png_read_image(png, rows);
+    png_read_end(png, endInfo);
+    free(rows);
+    *image = imageData_t{filename, filename, w, h, channels, reinterpret_cast<uintptr_t>(pixels)};
+    return image;
+}
+
+imageData_t* imageLoadPNG(const char* filename)
+{
+    assert(filename);
+    f = fopen(filename, "rb");
+    if (!f)
+        return nullptr;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    png_infop endInfo = info ? png_create_info_struct(png) : nullptr;
+    imageData_t* image = endInfo ? decode(png, info, endInfo, filename) : nullptr;
+    png_destroy_read_struct(&png, &info, &endInfo);
+    fclose(f);
+    f = nullptr;
+    return image;
+}
+
+void imageDataFree(imageData_t* imageData)
+{
+    if (!imageData)
+        return;
+    free(reinterpret_cast<void*>(imageData->pixels));
+    free(imageData);
+}
+
+// The fields every creating operation sets; the placement starts neutral.
+static texture_t newTextureRecord(GLuint id, uint32_t w, uint32_t h, uint32_t hasAlpha)
+{
+    texture_t texture = {};
+    texture.w = texture.customWidth = w;
+    texture.h = texture.customHeight = h;
+    texture.id = id;
+    texture.hasAlpha = hasAlpha;
+    texture.scaleW = texture.scaleH = 1.0f;
+    return texture;
+}
+
+texture_t imageCreateTextureByImageData(imageData_t* _imageData)
+{
+    assert(_imageData);
+    GLuint id = 0;
+    glGenTextures(1, &id);
+    glBindTexture(GL_TEXTURE_2D, id);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    uint32_t hasAlpha = 0;
+    GLint internalFormat = 0;
+    switch (_imageData->channels) {
+    case 1:
+    case 3: internalFormat = 3; break;
+    case 2:
+    case 4: internalFormat = 4; hasAlpha = 1; break;
+    default: break;
+    }
+    // GLU rescales sides that are not powers of two; the record keeps the
+    // image's own size, which is what placement and text layout use.
+    if (internalFormat)
+        gluBuild2DMipmaps(GL_TEXTURE_2D, internalFormat, GLsizei(_imageData->w), GLsizei(_imageData->h), GL_RGBA,
+                          GL_UNSIGNED_BYTE, reinterpret_cast<const void*>(_imageData->pixels));
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return newTextureRecord(id, _imageData->w, _imageData->h, hasAlpha);
+}
+
+texture_t imageLoadImage(const char* filename)
+{
+    texture_t texture = {};
+    imageData_t* image = imageLoadPNG(filename);
+    if (image) {
+        texture = imageCreateTextureByImageData(image);
+        imageDataFree(image);
+    }
+    return texture;
+}
+
+static void setFilter(int filter)
+{
+    GLint mode = filter == 0 ? GL_LINEAR : GL_NEAREST;
+    if (filter != 0 && filter != 1)
+        return;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, mode);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, mode);
+}
+
+// OpenGL reads rows padded to its unpack alignment (4 by default); three-byte
+// rows of an odd size would otherwise be read past the buffer's end.
+static size_t paddedRow(int size, int bytesPerPixel)
+{
+    return (size_t(size) * size_t(bytesPerPixel) + 3) & ~size_t(3);
+}
+
+texture_t imageCreateTexture(int filter, int size, const char* filename)
+{
+    (void)filename;
+    assert(size > 0);
+    void* black = calloc(paddedRow(size, 3), size_t(size));
+    if (!black)
+        return texture_t{};
+    GLuint id = 0;
+    glGenTextures(1, &id);
+    glBindTexture(GL_TEXTURE_2D, id);
+    glTexImage2D(GL_TEXTURE_2D, 0, 3, size, size, 0, GL_RGB, GL_UNSIGNED_BYTE, black);
+    setFilter(filter);
+    free(black);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return newTextureRecord(id, uint32_t(size), uint32_t(size), 0);
+}
+
+texture_t imageCreateTextureWithAlpha(int filter, int size, const char* filename)
+{
+    (void)filename;
+    assert(size > 0);
+    void* clear = calloc(paddedRow(size, 4), size_t(size));
+    if (!clear)
+        return texture_t{};
+    GLuint id = 0;
+    glGenTextures(1, &id);
+    glBindTexture(GL_TEXTURE_2D, id);
+    gluBuild2DMipmaps(GL_TEXTURE_2D, 4, size, size, GL_RGBA, GL_UNSIGNED_BYTE, clear);
+    setFilter(filter);
+    free(clear);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return newTextureRecord(id, uint32_t(size), uint32_t(size), 1);
+}

@@ -1,0 +1,316 @@
+#include "system/graphics/image/image.h"
+#include "tests/graphics/image/pngFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <png.h>
+#include <random>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const uint8_t* pixelAt(const imageData_t* image, uint32_t index)
+{
+    return reinterpret_cast<const uint8_t*>(image->pixels) + size_t(index) * 4;
+}
+
+// The record's four bytes for pixel (x, y), y counted from the TOP row, built
+// from a reference decode with `channels` samples per pixel.
+void expectedPixel(const referenceImage_t& ref, uint32_t x, uint32_t y, uint8_t out[4])
+{
+    const uint8_t* s = ref.samples.data() + (size_t(y) * ref.w + x) * ref.channels;
+    switch (ref.channels) {
+    case 1: out[0] = out[1] = out[2] = s[0]; out[3] = 0; break;
+    case 2: out[0] = out[1] = out[2] = s[0]; out[3] = s[1]; break;
+    case 3: out[0] = s[0]; out[1] = s[1]; out[2] = s[2]; out[3] = 0; break;
+    default: out[0] = s[0]; out[1] = s[1]; out[2] = s[2]; out[3] = s[3]; break;
+    }
+}
+
+// Returns the number of differing bytes, reporting only the first.
+int compareWithReference(const imageData_t* image, const referenceImage_t& ref)
+{
+    int mismatches = 0;
+    for (uint32_t y = 0; y < ref.h; y++) {
+        for (uint32_t x = 0; x < ref.w; x++) {
+            uint8_t want[4];
+            expectedPixel(ref, x, y, want);
+            const uint8_t* got = pixelAt(image, (ref.h - 1 - y) * ref.w + x);
+            for (int c = 0; c < 4; c++) {
+                if (got[c] != want[c] && mismatches++ == 0)
+                    ADD_FAILURE() << "first difference at x " << x << ", row " << y << " from the top, byte " << c
+                                  << ": " << int(got[c]) << " instead of " << int(want[c]);
+            }
+        }
+    }
+    return mismatches;
+}
+
+std::vector<fs::path> pngFilesIn(const std::string& dir, bool recursive)
+{
+    std::vector<fs::path> files;
+    auto take = [&](const fs::directory_entry& entry) {
+        // The fuzzers' regression inputs have no extension.
+        std::string extension = entry.path().extension().string();
+        if (entry.is_regular_file() && (extension == ".png" || (extension.empty() && recursive)))
+            files.push_back(entry.path());
+    };
+    if (recursive)
+        for (const auto& entry : fs::recursive_directory_iterator(dir))
+            take(entry);
+    else
+        for (const auto& entry : fs::directory_iterator(dir))
+            take(entry);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// Whatever the loader makes of a file, it must agree with libpng's own verdict:
+// null exactly when the reference fails, the reference's pixels otherwise.
+void expectAgreesWithReference(const fs::path& file)
+{
+    SCOPED_TRACE(file.string());
+    referenceImage_t ref = referenceDecode(file.string());
+    imageData_t* image = imageLoadPNG(file.c_str());
+    if (!ref.ok) {
+        EXPECT_EQ(image, nullptr) << "libpng rejects this file";
+    } else if (image == nullptr) {
+        ADD_FAILURE() << "libpng decodes this file but the loader gave null";
+    } else {
+        EXPECT_EQ(image->w, ref.w);
+        EXPECT_EQ(image->h, ref.h);
+        EXPECT_EQ(image->channels, ref.channels);
+        if (image->w == ref.w && image->h == ref.h && image->channels == ref.channels) {
+            EXPECT_EQ(compareWithReference(image, ref), 0);
+        }
+    }
+    imageDataFree(image);
+}
+
+class PngSuiteTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        data = testDataDir();
+        if (data.empty())
+            GTEST_SKIP() << "shared test data absent";
+        suite = data + "/pngsuite";
+    }
+    std::string data, suite;
+};
+
+// Guards against every decoding fault that changes pixels: a wrong expansion of
+// palette, 16-bit, sub-8-bit or transparency-chunk images, lost interlace
+// passes, rows not flipped, the wrong channel count or alpha byte.
+TEST_F(PngSuiteTest, EveryValidImageDecodesToTheReferencePixelsBottomRowFirst)
+{
+    int checked = 0;
+    for (const fs::path& file : pngFilesIn(suite, false)) {
+        if (file.filename().string()[0] == 'x')
+            continue;
+        SCOPED_TRACE(file.string());
+        imageData_t* image = imageLoadPNG(file.c_str());
+        ASSERT_NE(image, nullptr) << "a valid image must load";
+        EXPECT_EQ(image->name, file.c_str()) << "the caller's pointer, not a copy";
+        EXPECT_EQ(image->filename, file.c_str());
+        imageDataFree(image);
+        expectAgreesWithReference(file);
+        checked++;
+    }
+    EXPECT_GE(checked, 162);
+}
+
+// Parses the flat [r,g,b,a,...] arrays of the suite's second, non-libpng oracle.
+std::vector<int> readJsonNumbers(const fs::path& file)
+{
+    std::ifstream in(file);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::replace_if(text.begin(), text.end(), [](char c) { return c == '[' || c == ']' || c == ','; }, ' ');
+    std::istringstream numbers(text);
+    std::vector<int> values;
+    for (int v; numbers >> v;)
+        values.push_back(v);
+    return values;
+}
+
+// A second oracle from a decoder that shares no code with libpng, so a fault
+// both libpng decodes would hide still shows. Its 16-bit conversion rounds
+// where libpng truncates: one unit of tolerance there.
+TEST_F(PngSuiteTest, EightBitImagesMatchAnIndependentDecoder)
+{
+    int checked = 0;
+    for (const fs::path& file : pngFilesIn(suite, false)) {
+        std::string stem = file.stem().string();
+        fs::path json = fs::path(suite) / "json-rgba8" / (stem + "_to8.json");
+        int tolerance = 1;
+        if (!fs::exists(json)) {
+            json = fs::path(suite) / "json-rgba8" / (stem + ".json");
+            tolerance = 0;
+        }
+        if (stem[0] == 'x' || !fs::exists(json))
+            continue;
+        std::vector<int> want = readJsonNumbers(json);
+        if (std::any_of(want.begin(), want.end(), [](int v) { return v > 255; }))
+            continue; // 16-bit values only
+        SCOPED_TRACE(file.string());
+        imageData_t* image = imageLoadPNG(file.c_str());
+        ASSERT_NE(image, nullptr);
+        ASSERT_EQ(want.size(), size_t(image->w) * image->h * 4);
+        bool alpha = image->channels == 2 || image->channels == 4;
+        int worst = 0;
+        for (uint32_t y = 0; y < image->h; y++)
+            for (uint32_t x = 0; x < image->w; x++)
+                for (int c = 0; c < (alpha ? 4 : 3); c++) {
+                    int got = pixelAt(image, (image->h - 1 - y) * image->w + x)[c];
+                    worst = std::max(worst, std::abs(got - want[(size_t(y) * image->w + x) * 4 + size_t(c)]));
+                }
+        EXPECT_LE(worst, tolerance);
+        if (!alpha) {
+            EXPECT_EQ(pixelAt(image, 0)[3], 0) << "images without alpha carry a zero alpha byte";
+        }
+        imageDataFree(image);
+        checked++;
+    }
+    EXPECT_GE(checked, 150);
+}
+
+// Guards against crashes, leaks, reads past the end and files left open on
+// the recovery path: corrupt headers, bad CRCs and zlib streams, chunks whose
+// length runs past the end, palettes too short for their indices.
+TEST_F(PngSuiteTest, CorruptAndTruncatedFilesGiveNullOrTheReferencePixelsWithNothingLeftOpen)
+{
+    std::vector<fs::path> files;
+    for (const fs::path& file : pngFilesIn(suite, false))
+        if (file.filename().string()[0] == 'x')
+            files.push_back(file);
+    EXPECT_EQ(files.size(), 14u);
+    std::vector<fs::path> corrupt = pngFilesIn(data + "/png-corrupt", true);
+    EXPECT_GE(corrupt.size(), 50u);
+    files.insert(files.end(), corrupt.begin(), corrupt.end());
+    int openBefore = countOpenFiles();
+    for (const fs::path& file : files)
+        expectAgreesWithReference(file);
+    EXPECT_EQ(countOpenFiles(), openBefore);
+    for (const fs::path& file : pngFilesIn(suite, false))
+        if (file.filename().string()[0] == 'x') {
+            EXPECT_EQ(imageLoadPNG(file.c_str()), nullptr) << file << " is corrupt throughout";
+        }
+}
+
+class OwnPngTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = makeScratchDir();
+        ASSERT_FALSE(dir.empty());
+    }
+    void TearDown() override { removeScratchDir(dir); }
+    std::string dir;
+};
+
+// Guards against rows stored top first and a wrong byte order.
+TEST_F(OwnPngTest, TwoByTwoRgbaKeepsTheRedCornerInTheTopRow)
+{
+    std::string path = dir + "/corner.png";
+    // Top row: red, green; bottom row: blue, half-transparent white.
+    ASSERT_TRUE(writeTestPng(path, 2, 2, PNG_COLOR_TYPE_RGB_ALPHA,
+                             {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 128}));
+    imageData_t* image = imageLoadPNG(path.c_str());
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->w, 2u);
+    EXPECT_EQ(image->h, 2u);
+    EXPECT_EQ(image->channels, 4u);
+    const uint8_t want[4][4] = {{0, 0, 255, 255}, {255, 255, 255, 128}, {255, 0, 0, 255}, {0, 255, 0, 255}};
+    for (uint32_t i = 0; i < 4; i++)
+        EXPECT_EQ(0, memcmp(pixelAt(image, i), want[i], 4)) << "pixel index " << i;
+    imageDataFree(image);
+}
+
+// Guards against grey expanded into the wrong bytes or given a visible alpha.
+TEST_F(OwnPngTest, GreyAndGreyAlphaFillRgbWithTheGreyLevel)
+{
+    std::string grey = dir + "/grey.png", greyAlpha = dir + "/greyAlpha.png";
+    ASSERT_TRUE(writeTestPng(grey, 3, 1, PNG_COLOR_TYPE_GRAY, {0, 77, 255}));
+    ASSERT_TRUE(writeTestPng(greyAlpha, 2, 1, PNG_COLOR_TYPE_GRAY_ALPHA, {10, 200, 250, 0}));
+    imageData_t* image = imageLoadPNG(grey.c_str());
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->channels, 1u);
+    const uint8_t wantGrey[3][4] = {{0, 0, 0, 0}, {77, 77, 77, 0}, {255, 255, 255, 0}};
+    for (uint32_t i = 0; i < 3; i++)
+        EXPECT_EQ(0, memcmp(pixelAt(image, i), wantGrey[i], 4)) << "pixel " << i;
+    imageDataFree(image);
+    image = imageLoadPNG(greyAlpha.c_str());
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->channels, 2u);
+    const uint8_t wantGreyAlpha[2][4] = {{10, 10, 10, 200}, {250, 250, 250, 0}};
+    for (uint32_t i = 0; i < 2; i++)
+        EXPECT_EQ(0, memcmp(pixelAt(image, i), wantGreyAlpha[i], 4)) << "pixel " << i;
+    imageDataFree(image);
+}
+
+// Guards against a message on a missing file, and against output or a file
+// left open when the file ends inside its pixel data.
+TEST_F(OwnPngTest, MissingAndTruncatedFilesGiveNullAndCloseTheFile)
+{
+    int openBefore = countOpenFiles();
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    imageData_t* missing = imageLoadPNG((dir + "/nothing-here.png").c_str());
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(missing, nullptr);
+
+    // Noise does not compress, so the pixel data is most of the file.
+    std::mt19937 random(5);
+    std::vector<uint8_t> noise(64 * 64 * 3);
+    for (uint8_t& b : noise)
+        b = uint8_t(random());
+    std::string whole = dir + "/whole.png", cut = dir + "/cut.png";
+    ASSERT_TRUE(writeTestPng(whole, 64, 64, PNG_COLOR_TYPE_RGB, noise));
+    imageData_t* complete = imageLoadPNG(whole.c_str());
+    ASSERT_NE(complete, nullptr) << "the untruncated file loads";
+    imageDataFree(complete);
+    std::string bytes;
+    {
+        std::ifstream in(whole, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    ASSERT_GT(bytes.size(), noise.size());
+    std::ofstream(cut, std::ios::binary) << bytes.substr(0, bytes.size() / 2);
+    EXPECT_EQ(imageLoadPNG(cut.c_str()), nullptr);
+    EXPECT_EQ(countOpenFiles(), openBefore);
+}
+
+// Guards against the loader trusting a header's size: a tiny file may claim
+// any size up to 2^31 per side, and the buffer is allocated before the data is
+// read. The limit is the documented side length, no less.
+TEST_F(OwnPngTest, SidesBeyondTheLimitAreRefused)
+{
+    std::string atLimit = dir + "/atLimit.png", beyond = dir + "/beyond.png";
+    ASSERT_TRUE(writeTestPng(atLimit, IMAGE_MAX_SIDE, 1, PNG_COLOR_TYPE_GRAY, std::vector<uint8_t>(IMAGE_MAX_SIDE, 9)));
+    ASSERT_TRUE(writeTestPng(beyond, 1, IMAGE_MAX_SIDE + 1, PNG_COLOR_TYPE_GRAY,
+                             std::vector<uint8_t>(IMAGE_MAX_SIDE + 1, 9)));
+    imageData_t* image = imageLoadPNG(atLimit.c_str());
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->w, uint32_t(IMAGE_MAX_SIDE));
+    imageDataFree(image);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(imageLoadPNG(beyond.c_str()), nullptr);
+    testing::internal::GetCapturedStderr();
+}
+
+// Guards against a failed load that still creates a texture or returns junk:
+// no OpenGL context is needed because nothing may reach OpenGL.
+TEST(ImageLoadImageTest, MissingFileGivesAnEmptyRecordWithoutTouchingOpenGl)
+{
+    texture_t texture = imageLoadImage("/nonexistent/picture.png");
+    texture_t empty = {};
+    EXPECT_EQ(0, memcmp(&texture, &empty, sizeof texture));
+}
+
+} // namespace
