@@ -25,8 +25,13 @@ GUI_W, GUI_H = 800, 500
 BUTTONS = {"PREV": (35, 425), "PLAY": (95, 425), "STOP": (155, 425), "NEXT": (215, 425)}
 # Relative weights of the actions; STOP is rarer so that songs mostly play.
 ACTIONS = [("PREV", 2), ("PLAY", 3), ("STOP", 1), ("NEXT", 3), ("elsewhere", 2)]
-SAMPLE_SECONDS = 5.0
+SAMPLE_SECONDS = 2.5
 FIRST_MINUTE = 60.0
+# Resident memory is judged on the median of the samples of a 30-second
+# window, so that a song's decoder or a large buffer that happens to be
+# alive at one sampling moment is not taken for growth; a leak keeps the
+# median rising.
+WINDOW = 30.0
 GROWTH_LIMIT_KB = 2048
 SANITIZER_MARKERS = ("ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:",
                      "LeakSanitizer has encountered", "SUMMARY: AddressSanitizer",
@@ -150,37 +155,38 @@ class Soak:
         return status
 
 
-def rss_at(samples, seconds):
-    """The first sample taken at or after `seconds`."""
-    for t, kb in samples:
-        if t >= seconds:
-            return t, kb
-    return samples[-1]
+def median_kb(samples, begin, end):
+    """The median of the samples taken from `begin` to `end` seconds."""
+    values = sorted(kb for t, kb in samples if begin <= t <= end)
+    return values[len(values) // 2] if values else None
 
 
 def report(soak, status, elapsed):
     out, err = soak.program.stdout(), soak.program.stderr()
     samples = soak.samples
     start_kb = samples[0][1]
-    minute_t, minute_kb = rss_at(samples, FIRST_MINUTE)
-    end_t, end_kb = samples[-1]
-    growth = end_kb - minute_kb
+    end_t = samples[-1][0]
+    minute_kb = median_kb(samples, FIRST_MINUTE, FIRST_MINUTE + WINDOW)
+    end_kb = median_kb(samples, end_t - WINDOW, end_t)
+    growth = end_kb - minute_kb if minute_kb is not None else 0
     clicks = sum(soak.clicks.values())
     print("soak: seed %d, %.1f minutes asked, %.0f s run" % (soak.args.seed, soak.args.minutes, elapsed))
     print("soak: songs started %d (caption changes), of them %d by NEXT or the advance (trace lines)"
           % (soak.spy.starts, out.count("current_song:")))
     print("soak: clicks %d (%s)" % (clicks, ", ".join("%s %d" % kv for kv in soak.clicks.items())))
-    print("soak: resident memory at start %.1f MB, after the first minute (%.0f s) %.1f MB, "
-          "at the end (%.0f s) %.1f MB, largest %.1f MB; growth after the first minute %+.2f MB"
-          % (start_kb / 1024, minute_t, minute_kb / 1024, end_t, end_kb / 1024,
-             max(kb for _, kb in samples) / 1024, growth / 1024))
+    later = [kb for t, kb in samples if t >= FIRST_MINUTE] or [start_kb]
+    print("soak: resident memory at start %.1f MB; after the first minute (median of %.0f-%.0f s) "
+          "%.1f MB; at the end (median of the last %.0f s) %.1f MB; after the first minute "
+          "between %.1f and %.1f MB; growth %+.2f MB (limit +2 MB)"
+          % (start_kb / 1024, FIRST_MINUTE, FIRST_MINUTE + WINDOW, (minute_kb or 0) / 1024, WINDOW,
+             end_kb / 1024, min(later) / 1024, max(later) / 1024, growth / 1024))
     failures = []
     if status != 0:
         failures.append("exit status %d on the close request" % status)
     found = [m for m in SANITIZER_MARKERS if m in err]
     if found:
         failures.append("sanitizer report (%s)" % ", ".join(found))
-    if end_t < FIRST_MINUTE:
+    if end_t < FIRST_MINUTE + 2 * WINDOW - SAMPLE_SECONDS:
         failures.append("the run was too short to judge memory after the first minute")
     elif growth >= GROWTH_LIMIT_KB:
         failures.append("resident memory grew by %.2f MB after the first minute (limit 2 MB)"

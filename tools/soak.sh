@@ -6,7 +6,8 @@
 # --short (the default, what CI runs): 2 minutes; --long: 20 minutes.
 # Fails unless the player is alive at the end, ends with status 0 on a close
 # request, prints no sanitizer report, and its resident memory after the
-# first minute grows by less than 2 MB over the rest of the run.
+# first minute grows by less than 2 MB over the rest of the run (medians of
+# 30-second windows: 60-90 s against the last 30 s).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -26,11 +27,15 @@ done
 
 tools/build.sh asan >/dev/null
 
-# ASan keeps freed blocks in a quarantine (256 MB by default) to catch late
-# uses; filling it would look like growth for the first minutes of the run.
-# A small quarantine still catches a use soon after the free and lets
-# resident memory settle within the first minute.
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1:quarantine_size_mb=4"
+# Resident memory under ASan says little unless two of its habits are
+# tamed. It keeps freed blocks in a quarantine (256 MB by default) to catch
+# late uses; filling it would look like growth for the first minutes. A 4 MB
+# quarantine still catches a use soon after the free. And every few seconds
+# it hands the free pages of its size classes back to the system, to take
+# them again moments later: resident memory then swings by 20 MB with no
+# change in what is allocated. With that release off, resident memory is
+# the high-water mark of what was in use, which a leak keeps raising.
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1:quarantine_size_mb=4:allocator_release_to_os_interval_ms=-1"
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export TESSELLUNE_BUILD_DIR="$root/build-asan"
