@@ -121,8 +121,8 @@ class Soak:
     def act(self):
         name = self.rng.choices([a for a, _ in ACTIONS], [w for _, w in ACTIONS])[0]
         if name == "elsewhere":
-            # Anywhere but the button row: the logo, the label, the black.
-            gy = self.rng.choice([self.rng.uniform(0, 400), self.rng.uniform(445, GUI_H - 1)])
+            # Anywhere but the button row (400-450): the logo, the label, the black.
+            gy = self.rng.choice([self.rng.uniform(0, 400), self.rng.uniform(451, GUI_H - 1)])
             self.click_at(self.rng.uniform(0, GUI_W - 1), gy)
         else:
             gx, gy = BUTTONS[name]
