@@ -26,7 +26,10 @@ PLAYER = xtools.binary("tessellune")
 MAKE_SONGS = xtools.binary("make_test_songs")
 GUI_H = 500
 PLAY = (95, 425)
-LENGTH = 2  # playlist seconds per entry; the advance comes 0.4 s after that
+# Playlist seconds per entry; the advance comes 0.4 s after them. The Ogg
+# cut mid-stream sounds for about 1.5 s and gets longer, to be heard ending.
+LENGTH = 1
+SHORT_LENGTH = 2
 BYTES_PER_SECOND = songs.CAPTURE_RATE * 4  # 16-bit stereo
 WARNING = re.compile(r'^tessellune: cannot play "(.*)": (.+)$')
 SANITIZER = ("AddressSanitizer", "LeakSanitizer", "runtime error:", "Segmentation fault")
@@ -58,6 +61,7 @@ class Entry:
 
     def __init__(self, file, title, kind, hz=None):
         self.file, self.title, self.kind, self.hz = file, title, kind, hz
+        self.length = SHORT_LENGTH if kind == "short" else LENGTH
 
     def shown_path(self):
         return self.file if "://" in self.file else "data/music/" + self.file
@@ -85,10 +89,10 @@ def make_playlist(folder):
         Entry("short.ogg", "Ogg Cut Mid Stream", "short", 260.0),
         Entry("three.wav", "Good Three", "good", 880.0),
     ]
-    music = songs.write_playlist(folder, [(e.file, e.title, LENGTH) for e in entries])
+    music = songs.write_playlist(folder, [(e.file, e.title, e.length) for e in entries])
     for e in entries:
         if e.kind == "good":
-            songs.write_tone(os.path.join(music, e.file), e.hz, LENGTH + 2.0)
+            songs.write_tone(os.path.join(music, e.file), e.hz, e.length + 2.0)
     write(os.path.join(music, "empty.ogg"), b"")
     write(os.path.join(music, "noise.ogg"), bytes(noise.randrange(256) for _ in range(30000)))
     write(os.path.join(music, "noise.mod"), bytes(noise.randrange(256) for _ in range(30000)))
@@ -119,7 +123,7 @@ class HostilePlaylist(unittest.TestCase):
         capture, and the offset where the walk ended."""
         p = self.program
         count = len(self.entries)
-        captions = ["%02d/%02d. %s (00:%02d)" % (i + 1, count, e.title, LENGTH)
+        captions = ["%02d/%02d. %s (00:%02d)" % (i + 1, count, e.title, e.length)
                     for i, e in enumerate(self.entries)]
         w, h = p.geometry()
         # The start-up's loading loop drains the events of a click that
@@ -129,7 +133,7 @@ class HostilePlaylist(unittest.TestCase):
             if p.wait_caption(captions[0], 3.0):
                 break
         starts = {}
-        deadline = time.time() + count * (LENGTH + 0.4) + 30
+        deadline = time.time() + sum(e.length + 0.4 for e in self.entries) + 30
         while time.time() < deadline:
             caption = p.caption()
             if caption in captions:
@@ -167,7 +171,7 @@ class HostilePlaylist(unittest.TestCase):
 
         for i, e in enumerate(self.entries):
             heard = self.sound(bounds[i], bounds[i + 1])
-            self.assertGreater(len(heard), songs.CAPTURE_RATE, "%s played too briefly" % e.title)
+            self.assertGreater(len(heard), songs.CAPTURE_RATE // 3, "%s played too briefly" % e.title)
             if e.kind == "good":
                 self.assertGreater(songs.rms(heard), 0.1, e.title)
                 self.assertAlmostEqual(songs.frequency(heard), e.hz, delta=e.hz * 0.01, msg=e.title)
