@@ -5,11 +5,12 @@
 #   tools/test.sh asan     GoogleTest suites under ASan/UBSan/LeakSanitizer
 #   tools/test.sh fuzz     every fuzz target for TESSELLUNE_FUZZ_SECONDS (default 60) each
 #   tools/test.sh soak     the short soak run (about two minutes)
+#   tools/test.sh valgrind a short session of the player under valgrind memcheck
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 parts=("$@")
-[ ${#parts[@]} -eq 0 ] && parts=(unit e2e asan fuzz soak)
+[ ${#parts[@]} -eq 0 ] && parts=(unit e2e asan fuzz soak valgrind)
 
 tools/setup.sh
 
@@ -32,7 +33,9 @@ run_part() {
       if [ -x tools/fuzz.sh ]; then tools/fuzz.sh "${TESSELLUNE_FUZZ_SECONDS:-60}"; fi ;;
     soak)
       if [ -x tools/soak.sh ]; then tools/soak.sh --short; fi ;;
-    *) echo "tools/test.sh: unknown part '$1' (unit, e2e, asan, fuzz, soak)" >&2; return 2 ;;
+    valgrind)
+      tools/valgrind.sh ;;
+    *) echo "tools/test.sh: unknown part '$1' (unit, e2e, asan, fuzz, soak, valgrind)" >&2; return 2 ;;
   esac
 }
 

@@ -4,6 +4,7 @@
 #include "system/audio/audioFile.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include <cassert>
 #include <cmath>
@@ -134,7 +135,38 @@ void deviceCallback(void*, Uint8* stream, int length)
 
 // --- the device ------------------------------------------------------------
 
-int tryOpenDevice(char* reason, size_t reasonSize)
+typedef void (*alsaErrorHandler_t)(const char* file, int line, const char* function, int error,
+                                   const char* format, ...);
+
+void alsaSilent(const char*, int, const char*, int, const char*, ...) {}
+
+// While SDL looks for a card, libasound prints its own lines on the standard
+// error: without a card, eight lines of configuration noise before our one
+// line, which already carries SDL's reason. Its handler is silenced for the
+// opening only. Returns the library to pass to alsaLoud (null without it).
+void* alsaQuiet(void)
+{
+    void* library = dlopen("libasound.so.2", RTLD_LAZY | RTLD_LOCAL);
+    auto setHandler = library ? reinterpret_cast<int (*)(alsaErrorHandler_t)>(
+                                    dlsym(library, "snd_lib_error_set_handler"))
+                              : nullptr;
+    if (setHandler)
+        setHandler(alsaSilent);
+    return library;
+}
+
+void alsaLoud(void* library)
+{
+    if (!library)
+        return;
+    auto setHandler =
+        reinterpret_cast<int (*)(alsaErrorHandler_t)>(dlsym(library, "snd_lib_error_set_handler"));
+    if (setHandler)
+        setHandler(nullptr); // the library's own handler again
+    dlclose(library);
+}
+
+int openSdlAudio(char* reason, size_t reasonSize)
 {
     // The video subsystem may already be up; only audio is added here.
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
@@ -160,6 +192,14 @@ int tryOpenDevice(char* reason, size_t reasonSize)
         audio.driver[0] = 0;
     SDL_PauseAudio(0);
     return 1;
+}
+
+int tryOpenDevice(char* reason, size_t reasonSize)
+{
+    void* alsa = alsaQuiet();
+    int opened = openSdlAudio(reason, reasonSize);
+    alsaLoud(alsa);
+    return opened;
 }
 
 // Opened once per run and left open: opening costs tens of milliseconds,

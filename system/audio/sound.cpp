@@ -9,6 +9,7 @@
 #include "system/ui/window/windowSdl.h"
 
 #include <cassert>
+#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -141,7 +142,7 @@ void setPrefix(playlistReader_t* reader, const char* path)
     reader->prefix[end] = 0;
 }
 
-// Reads a whole file; null (nothing said) when it cannot be read.
+// Reads a whole file; null, with errno saying why, when it cannot be read.
 char* readFile(const char* path, size_t* size)
 {
     FILE* file = fopen(path, "rb");
@@ -160,9 +161,11 @@ char* readFile(const char* path, size_t* size)
         data = grown;
     }
     bool failed = ferror(file);
+    int error = errno; // why the read failed, for the caller's warning
     fclose(file);
     if (failed) {
         free(data);
+        errno = error;
         return nullptr;
     }
     *size = used;
@@ -266,8 +269,13 @@ void soundLoadPlaylist(const char* path)
     soundClearPlaylist();
     size_t size = 0;
     char* text = readFile(path, &size);
-    if (!text)
-        return; // no playlist: an empty table, as documented
+    if (!text) {
+        // The table stays empty; without this line a user would only see a
+        // player that has nothing to play and not know why.
+        fprintf(stderr, "tessellune: cannot read the playlist \"%s\": %s; no songs to play\n", path,
+                strerror(errno));
+        return;
+    }
     soundParsePlaylist(text, size, path);
     free(text);
 }

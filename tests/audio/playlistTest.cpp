@@ -175,8 +175,18 @@ TEST_F(PlaylistTest, GettersOutsideTheTableAnswerEmpty)
 TEST_F(PlaylistTest, MissingFileLeavesAnEmptyTableAndLoadReplaces)
 {
     parse("File=a.ogg\nTitle=A\nLength=1\n");
+    testing::internal::CaptureStderr();
     soundLoadPlaylist("/nonexistent/playlist.pls");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "tessellune: cannot read the playlist \"/nonexistent/playlist.pls\": No such file or "
+              "directory; no songs to play\n");
     EXPECT_EQ(soundGetPlaylistSize(), 0);
+    // A folder opens but cannot be read; the reason must survive the close.
+    std::string folder = testTempDir();
+    testing::internal::CaptureStderr();
+    soundLoadPlaylist(folder.c_str());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "tessellune: cannot read the playlist \"" + folder + "\": Is a directory; no songs to play\n");
     // A zero byte ends the text like the end of the file.
     std::string withZero("File=a.ogg\nTitle=A\nLength=1\n\0File=b.ogg\nTitle=B\nLength=2\n", 56);
     parse(withZero);

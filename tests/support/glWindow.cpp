@@ -7,27 +7,9 @@
 #include <SDL.h>
 #include <cstdlib>
 #include <cstring>
-#include <dlfcn.h>
-#include <link.h>
 
 namespace {
 int openWidth = 0, openHeight = 0;
-
-// The OpenGL driver keeps a few allocations of its first draw for good. SDL
-// closes the context at exit and the driver is unloaded before the leak
-// checker runs, which then cannot name the module its suppression is for.
-// Loading it once more with RTLD_NODELETE keeps it mapped to the end.
-void keepOpenGlDriverLoaded(void)
-{
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void*) {
-            const char* name = info->dlpi_name;
-            if (name && (strstr(name, "_dri.so") || strstr(name, "libgallium")))
-                dlopen(name, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
-            return 0;
-        },
-        nullptr);
-}
 } // namespace
 
 bool testGlWindow(int width, int height)
@@ -44,7 +26,6 @@ bool testGlWindow(int width, int height)
     static bool firstWindow = true;
     if (firstWindow) {
         firstWindow = false;
-        keepOpenGlDriverLoaded();
         atexit([] { SDL_Quit(); });
     }
     openWidth = width;
