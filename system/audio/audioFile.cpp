@@ -69,6 +69,10 @@ int fail(audioBytes_t* bytes, char* reason, size_t reasonSize, const char* why)
 int audioFileLoad(const char* path, audioBytes_t* bytes, char* reason, size_t reasonSize)
 {
     *bytes = audioBytes_t{};
+    // Playlists may name streams; only local files are played, and saying so
+    // is clearer than the "no such file" the open would report.
+    if (strstr(path, "://"))
+        return fail(bytes, reason, reasonSize, "network addresses are not played");
     int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return fail(bytes, reason, reasonSize, strerror(errno));

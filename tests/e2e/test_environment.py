@@ -174,7 +174,7 @@ class ReadOnlyWorkingDirectory(unittest.TestCase):
         xtools.xdotool("mousemove", "--window", program.window, 200, 150)
         for key, name in (("F1", "draw1.dat"), ("F2", "draw2.dat")):
             xtools.xdotool("key", key)
-            line = "spline editor: cannot open %s for writing\n" % name
+            line = "spline editor: cannot open %s for writing: Permission denied\n" % name
             deadline = time.time() + 10
             while line not in program.stdout() and time.time() < deadline:
                 time.sleep(0.05)

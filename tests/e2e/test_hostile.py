@@ -189,6 +189,7 @@ class HostilePlaylist(unittest.TestCase):
         warned = [m.group(1) for m in map(WARNING.match, err.splitlines()) if m]
         expected = [e.shown_path() for e in self.entries if e.kind == "bad"]
         self.assertEqual(sorted(warned), sorted(expected), err)
+        self.assertIn('"http://localhost/stream.ogg": network addresses are not played', err)
         for marker in SANITIZER:
             self.assertNotIn(marker, err)
         # The advance printed its trace line once for every entry it left.

@@ -37,6 +37,23 @@ class PlayerSession:
         test.addCleanup(self.program.kill)
         self.program.wait_window()
         self.size = self.program.geometry()
+        self.wait_ready()
+
+    def wait_ready(self, timeout=10.0):
+        """Until the player screen shows (white button text on black): a
+        click during the start-up's loading frame, white with a black bar,
+        belongs to the loading loop, not to the buttons."""
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            _, _, rows = self.shot()
+            x0, y1 = self.to_window(15, 418)
+            x1, y0 = self.to_window(55, 431)
+            text = any(min(rows[y][x]) > 200 for y in range(y0, y1) for x in range(x0, x1))
+            bx, by = self.to_window(700, 470)
+            if text and rows[by][bx] == (0, 0, 0):
+                return
+            time.sleep(0.1)
+        raise AssertionError("the player screen never showed")
 
     def to_window(self, gx, gy):
         w, h = self.size

@@ -6,6 +6,7 @@
 
 #include <GL/gl.h>
 #include <cassert>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -250,7 +251,7 @@ void saveTo(const char* name)
 {
     FILE* file = fopen(name, "wb");
     if (!file) {
-        printf("spline editor: cannot open %s for writing\n", name);
+        printf("spline editor: cannot open %s for writing: %s\n", name, strerror(errno));
         fflush(stdout);
         return;
     }
