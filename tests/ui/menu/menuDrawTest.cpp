@@ -24,17 +24,6 @@ protected:
     }
     void TearDown() override { menuDeinit(); }
 
-    gui_component_t make(int type, int x, int y, int w, int h, const char* text, int align)
-    {
-        gui_component_t c{};
-        gui_component_init(&c);
-        gui_component_set_type(&c, type);
-        gui_component_set_dimension4i(&c, x, y, w, h);
-        gui_component_set_text(&c, text);
-        c.textalign = align;
-        return c;
-    }
-
     // Every shape must leave the fill mode, width-1 lines and balanced stacks
     // behind, or the next component (and the rest of the frame) inherits them.
     void expectStateRestored(const char* what)
@@ -65,7 +54,7 @@ protected:
 
 TEST_F(GuiDrawing, ButtonIsABlackBoxWithCentredWhiteTextAndNoOutline)
 {
-    gui_component_t c = make(GUI_BUTTON, 100, 100, 200, 100, "OK", 1);
+    gui_component_t c = testComponent(GUI_BUTTON, 100, 100, 200, 100, "OK", 1);
     c.pressed = 1;
     gui_component_draw_button(&c);
     EXPECT_EQ(testReadPixel(150, 150), BLACK);
@@ -80,14 +69,14 @@ TEST_F(GuiDrawing, ButtonIsABlackBoxWithCentredWhiteTextAndNoOutline)
 
 TEST_F(GuiDrawing, LabelIsOnlyTextInWhateverColourIsCurrent)
 {
-    gui_component_t c = make(GUI_LABEL, 100, 100, 200, 30, "Hi", 0);
+    gui_component_t c = testComponent(GUI_LABEL, 100, 100, 200, 30, "Hi", 0);
     glColor3f(1, 0, 0);
     gui_component_draw_label(&c);
     EXPECT_TRUE(testTextAt("Hi", 103, 110, rgb_t{255, 0, 0}, BLUE));
     EXPECT_EQ(testReadPixel(250, 120), BLUE) << "no box";
     EXPECT_EQ(currentColour(), (rgb_t{255, 0, 0}));
 
-    gui_component_t silent = make(GUI_LABEL, 100, 300, 200, 30, nullptr, 0);
+    gui_component_t silent = testComponent(GUI_LABEL, 100, 300, 200, 30, nullptr, 0);
     gui_component_draw(&silent);
     EXPECT_TRUE(testTextAt("     ", 103, 310, BLUE, BLUE)) << "no text, no drawing";
     expectStateRestored("label");
@@ -95,7 +84,7 @@ TEST_F(GuiDrawing, LabelIsOnlyTextInWhateverColourIsCurrent)
 
 TEST_F(GuiDrawing, TextAreaIsAnOutlinedBoxWithLeftText)
 {
-    gui_component_t c = make(GUI_TEXT_AREA, 100, 100, 200, 100, "Notes", 0);
+    gui_component_t c = testComponent(GUI_TEXT_AREA, 100, 100, 200, 100, "Notes", 0);
     gui_component_draw_text_area(&c);
     EXPECT_TRUE(testVerticalEdge(100, 150, WHITE));
     EXPECT_TRUE(testVerticalEdge(300, 150, WHITE));
@@ -108,7 +97,7 @@ TEST_F(GuiDrawing, TextAreaIsAnOutlinedBoxWithLeftText)
 
 TEST_F(GuiDrawing, CheckBoxShowsACrossOnlyWhenSelected)
 {
-    gui_component_t c = make(GUI_CHECK_BOX, 100, 100, 50, 50, "Loop", 0);
+    gui_component_t c = testComponent(GUI_CHECK_BOX, 100, 100, 50, 50, "Loop", 0);
     gui_component_draw_check_box(&c);
     EXPECT_EQ(testReadPixel(125, 125), BLACK);
     EXPECT_TRUE(testVerticalEdge(100, 125, WHITE));
@@ -127,7 +116,7 @@ TEST_F(GuiDrawing, CheckBoxShowsACrossOnlyWhenSelected)
 
 TEST_F(GuiDrawing, RadioButtonShowsAnInnerSquareOnlyWhenSelected)
 {
-    gui_component_t c = make(GUI_RADIO_BUTTON, 100, 100, 50, 50, "FM", 0);
+    gui_component_t c = testComponent(GUI_RADIO_BUTTON, 100, 100, 50, 50, "FM", 0);
     gui_component_draw_radio_button(&c);
     EXPECT_EQ(testReadPixel(125, 125), BLACK);
     EXPECT_TRUE(testVerticalEdge(150, 125, WHITE));
@@ -144,7 +133,7 @@ TEST_F(GuiDrawing, RadioButtonShowsAnInnerSquareOnlyWhenSelected)
 
 TEST_F(GuiDrawing, ComboBoxArrowIsFilledClosedAndHollowWhileHeld)
 {
-    gui_component_t c = make(GUI_COMBO_BOX, 100, 100, 200, 50, "Choose", 1);
+    gui_component_t c = testComponent(GUI_COMBO_BOX, 100, 100, 200, 50, "Choose", 1);
     gui_component_draw_combo_box(&c);
     EXPECT_TRUE(testVerticalEdge(260, 125, WHITE)) << "the drop button's separator";
     EXPECT_EQ(testReadPixel(280, 130), WHITE) << "filled arrow";
@@ -161,7 +150,7 @@ TEST_F(GuiDrawing, ComboBoxArrowIsFilledClosedAndHollowWhileHeld)
 
 TEST_F(GuiDrawing, DragButtonIsRedAndItsGhostKeepsTheGrabOffset)
 {
-    gui_component_t c = make(GUI_DRAG_BUTTON, 100, 100, 200, 50, "Drag", 1);
+    gui_component_t c = testComponent(GUI_DRAG_BUTTON, 100, 100, 200, 50, "Drag", 1);
     gui_mouse_t* mouse = get_gui_mouse();
     gui_component_draw_drag_button(&c);
     EXPECT_EQ(testReadPixel(110, 110), RED);
@@ -198,11 +187,11 @@ TEST_F(GuiDrawing, DragButtonIsRedAndItsGhostKeepsTheGrabOffset)
 TEST_F(GuiDrawing, DispatchDrawsByKindAndUnknownKindsDrawNothing)
 {
     for (int type : {int(GUI_NONE), 8, -1, 1000}) {
-        gui_component_t c = make(type, 100, 100, 200, 50, "Hidden", 1);
+        gui_component_t c = testComponent(type, 100, 100, 200, 50, "Hidden", 1);
         gui_component_draw(&c);
         EXPECT_TRUE(testTextAt("                    ", 100, 102, BLUE, BLUE)) << "kind " << type;
     }
-    gui_component_t button = make(GUI_BUTTON, 100, 100, 200, 50, nullptr, 1);
+    gui_component_t button = testComponent(GUI_BUTTON, 100, 100, 200, 50, nullptr, 1);
     gui_component_draw(&button);
     EXPECT_EQ(testReadPixel(150, 125), BLACK);
     expectStateRestored("dispatch");
@@ -215,8 +204,8 @@ TEST_F(GuiDrawing, RasterFontDrawsEveryPrintableGlyphOnATenUnitPitch)
     std::string first, second;
     for (int code = 32; code <= 126; code++)
         (code < 80 ? first : second) += char(code);
-    gui_component_t line1 = make(GUI_LABEL, 0, 200, 700, 20, first.c_str(), 0);
-    gui_component_t line2 = make(GUI_LABEL, 0, 100, 700, 20, second.c_str(), 0);
+    gui_component_t line1 = testComponent(GUI_LABEL, 0, 200, 700, 20, first.c_str(), 0);
+    gui_component_t line2 = testComponent(GUI_LABEL, 0, 100, 700, 20, second.c_str(), 0);
     gui_component_draw_label(&line1);
     int x = 0, y = 0;
     bool valid = false;
@@ -244,7 +233,7 @@ TEST_F(GuiDrawing, CodesWithoutAGlyphDrawNothingAndDoNotAdvance)
         glBitmap(8, 13, 0, 2, 10, 0, solid);
         glEndList();
     }
-    gui_component_t c = make(GUI_LABEL, 97, 100, 300, 20, "A\x01\x1f\x7f\x80\xc8\xff" "B", 0);
+    gui_component_t c = testComponent(GUI_LABEL, 97, 100, 300, 20, "A\x01\x1f\x7f\x80\xc8\xff" "B", 0);
     gui_component_draw_label(&c);
     int x = 0, y = 0;
     bool valid = false;
@@ -273,7 +262,7 @@ TEST_F(GuiDrawing, WithoutAFontTextDrawsNothing)
         others.push_back(name);
     }
     ASSERT_TRUE(glIsList('A'));
-    gui_component_t c = make(GUI_LABEL, 97, 100, 300, 20, "AB", 0);
+    gui_component_t c = testComponent(GUI_LABEL, 97, 100, 300, 20, "AB", 0);
     gui_component_draw_label(&c);
     EXPECT_TRUE(testTextAt("  ", 100, 105, BLUE, BLUE));
     for (GLuint name : others)

@@ -3,6 +3,7 @@
 
 #include "system/ui/window/menu.h"
 #include "system/ui/window/window.h"
+#include "tests/ui/menu/menuTestHelpers.h"
 
 #include <gtest/gtest.h>
 
@@ -10,22 +11,11 @@
 
 namespace {
 
-gui_component_t component(int type, int x, int y, int w, int h, const char* text, int align)
-{
-    gui_component_t c{};
-    gui_component_init(&c);
-    gui_component_set_type(&c, type);
-    gui_component_set_dimension4i(&c, x, y, w, h);
-    gui_component_set_text(&c, text);
-    c.textalign = align;
-    return c;
-}
-
 // An off-by-one here moves every button's hit area by a pixel: the edges
 // themselves must count as inside, one unit beyond must not.
 TEST(GuiHitTest, AllFourEdgesAreInsideAndOneBeyondIsOutside)
 {
-    gui_component_t prev = component(GUI_BUTTON, 10, 400, 50, 50, "PREV", 1);
+    gui_component_t prev = testComponent(GUI_BUTTON, 10, 400, 50, 50, "PREV", 1);
     struct {
         int x, y, hit;
     } cases[] = {
@@ -35,13 +25,13 @@ TEST(GuiHitTest, AllFourEdgesAreInsideAndOneBeyondIsOutside)
     for (auto c : cases)
         EXPECT_EQ(gui_component_mouse_entered(&prev, c.x, c.y), c.hit) << c.x << ", " << c.y;
 
-    gui_component_t empty = component(GUI_NONE, 0, 0, 0, 0, nullptr, 0);
+    gui_component_t empty = testComponent(GUI_NONE, 0, 0, 0, 0, nullptr, 0);
     EXPECT_EQ(gui_component_mouse_entered(&empty, 0, 0), 1) << "a zero-size slot is one point";
     EXPECT_EQ(gui_component_mouse_entered(&empty, 1, 0), 0);
     EXPECT_EQ(gui_component_mouse_entered(&empty, 0, 1), 0);
     EXPECT_EQ(gui_component_mouse_entered(&empty, -1, -1), 0);
 
-    gui_component_t far = component(GUI_BUTTON, 2147483600, 0, 100, 10, nullptr, 0);
+    gui_component_t far = testComponent(GUI_BUTTON, 2147483600, 0, 100, 10, nullptr, 0);
     EXPECT_EQ(gui_component_mouse_entered(&far, 2147483647, 5), 1) << "the far edge must not wrap";
 }
 
@@ -74,7 +64,7 @@ TEST(GuiComponent, DefaultSizeFollowsTheKindAndUnknownKindsKeepTheirs)
                  {GUI_RADIO_BUTTON, 15, 15},  {GUI_DRAG_BUTTON, 50, 20}, {8, 33, 44},
                  {-1, 33, 44}};
     for (auto s : sizes) {
-        gui_component_t c = component(s.type, 1, 2, 33, 44, "a long text that is not consulted", 0);
+        gui_component_t c = testComponent(s.type, 1, 2, 33, 44, "a long text that is not consulted", 0);
         gui_component_set_dimension2i(&c, 5, 6);
         EXPECT_EQ(c.x, 5);
         EXPECT_EQ(c.y, 6);
@@ -119,7 +109,7 @@ TEST(GuiTextLayout, PlacesTextByAlignmentOnATenUnitPitch)
         {"abc", 1, 0, 0, 5, 20, 5, 0, 5},            // no room at all: chars 0
     };
     for (auto c : cases) {
-        gui_component_t label = component(GUI_LABEL, c.x, c.y, c.w, c.h, c.text, c.align);
+        gui_component_t label = testComponent(GUI_LABEL, c.x, c.y, c.w, c.h, c.text, c.align);
         int x = -1, y = -1;
         gui_component_text_position(&label, c.x, c.y, c.nw, &x, &y);
         EXPECT_EQ(x, c.wantX) << "\"" << c.text << "\" align " << c.align;
@@ -128,13 +118,13 @@ TEST(GuiTextLayout, PlacesTextByAlignmentOnATenUnitPitch)
 
     // A name longer than the label's 80 characters starts at its left edge.
     std::string longName(90, 'n');
-    gui_component_t label = component(GUI_LABEL, 0, 340, 800, 50, longName.c_str(), 1);
+    gui_component_t label = testComponent(GUI_LABEL, 0, 340, 800, 50, longName.c_str(), 1);
     int x = -1, y = -1;
     gui_component_text_position(&label, 0, 340, 800, &x, &y);
     EXPECT_EQ(x, 0);
 
     // A negative width compares as a huge unsigned room: the full text counts.
-    gui_component_t odd = component(GUI_LABEL, 100, 0, 0, 0, "abcd", 1);
+    gui_component_t odd = testComponent(GUI_LABEL, 100, 0, 0, 0, "abcd", 1);
     gui_component_text_position(&odd, 100, 0, -20, &x, &y);
     EXPECT_EQ(x, 100 + (-2 - 4) * 5);
 }
@@ -142,7 +132,7 @@ TEST(GuiTextLayout, PlacesTextByAlignmentOnATenUnitPitch)
 TEST(GuiTextLayout, LogoLineLayoutStartsThreeUnitsIn)
 {
     for (int i = 0; i < 12; i++) {
-        gui_component_t line = component(GUI_LABEL, 0, 300 - 20 * i, 700, 20,
+        gui_component_t line = testComponent(GUI_LABEL, 0, 300 - 20 * i, 700, 20,
                                          "a line of the logo, up to 76 characters long", 0);
         int x = -1, y = -1;
         gui_component_text_position(&line, line.x, line.y, line.w, &x, &y);

@@ -102,6 +102,17 @@ void testRasterPosition(int* x, int* y, bool* valid)
     *valid = isValid == GL_TRUE;
 }
 
+gui_component_t testComponent(int type, int x, int y, int w, int h, const char* text, int align)
+{
+    gui_component_t c{};
+    gui_component_init(&c);
+    gui_component_set_type(&c, type);
+    gui_component_set_dimension4i(&c, x, y, w, h);
+    gui_component_set_text(&c, text);
+    c.textalign = align;
+    return c;
+}
+
 void testDrainEvents(void)
 {
     SDL_Event event;

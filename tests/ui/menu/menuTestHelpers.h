@@ -3,6 +3,7 @@
 
 // Reading back what the GUI drew, and driving it with real SDL events.
 
+#include "system/ui/window/menu.h"
 #include "tests/support/glWindow.h"
 
 #include <gtest/gtest.h>
@@ -24,6 +25,9 @@ void testGuiProjection(void);
 ::testing::AssertionResult testHorizontalEdge(int x, int y, rgb_t colour);
 // The raster position, window pixels; valid = false when it is clipped.
 void testRasterPosition(int* x, int* y, bool* valid);
+
+// A component set up through the public setters, as the player screen does.
+gui_component_t testComponent(int type, int x, int y, int w, int h, const char* text, int align);
 
 void testDrainEvents(void);
 // SDL_MOUSEBUTTONDOWN / UP at window pixel (x, y), origin top left. Events
