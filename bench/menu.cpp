@@ -17,7 +17,8 @@
 // Every heap allocation in the process is counted, so a frame that
 // allocates shows in allocs_per_frame. The count includes the OpenGL
 // driver's and SDL's own: Mesa's software rasteriser, for one, allocates
-// for every glBitmap it draws; the player screen's code allocates nothing.
+// for every glBitmap it draws. The player screen's own code allocates
+// nothing in a steady frame; the menu tests count that apart.
 extern "C" void* __libc_malloc(size_t size);
 extern "C" void* __libc_calloc(size_t count, size_t size);
 extern "C" void* __libc_realloc(void* block, size_t size);
