@@ -1,5 +1,6 @@
 #include "system/math/splines/cubic/cubicSpline.h"
 #include "system/math/splines/spline.h"
+#include "tests/support/littleEndian.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
@@ -28,22 +29,14 @@ void recordEnd(void) {}
 
 const splineDrawPlatform_t recorder = {recordLineWidth, recordBegin, recordVertex, recordEnd};
 
-// Little-endian data blocks, built word by word.
-struct block_t {
-    std::vector<unsigned char> bytes;
-    block_t& word(uint32_t w)
+// A spline data block: records of a point count and a line width, then the
+// points.
+struct block_t : littleEndian_t {
+    block_t& record(uint32_t count, float width)
     {
-        for (int i = 0; i < 4; i++)
-            bytes.push_back(uint8_t(w >> (8 * i)));
+        word(count).f(width);
         return *this;
     }
-    block_t& f(float value)
-    {
-        uint32_t bits;
-        memcpy(&bits, &value, sizeof bits);
-        return word(bits);
-    }
-    block_t& record(uint32_t count, float width) { return word(count).f(width); }
 };
 
 // Loads from a heap copy of exactly the block's size, so AddressSanitizer
@@ -216,7 +209,8 @@ TEST_F(SplineContainer, ProgressiveDrawingOfOneSpline)
 TEST_F(SplineContainer, EndCounterRunsAcrossSplines)
 {
     block_t b = curveBlock(11);
-    b.record(1, 2.0f).f(5).f(5).record(0, 2.0f);
+    b.record(1, 2.0f).f(5).f(5);
+    b.record(0, 2.0f);
     block_t tail = curveBlock(11);
     b.bytes.insert(b.bytes.end(), tail.bytes.begin(), tail.bytes.end());
     splineContainer* c = load(b);

@@ -1,6 +1,7 @@
 #include "system/ui/editors/splineEditor.h"
 #include "system/ui/input/inputSdl.h"
 #include "tests/support/glWindow.h"
+#include "tests/support/littleEndian.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
@@ -120,22 +121,7 @@ const drawn_t* curveStrip(size_t index)
     return nullptr;
 }
 
-// Little-endian drawing files, built word by word.
-struct bytes_t {
-    std::vector<unsigned char> b;
-    bytes_t& word(uint32_t w)
-    {
-        for (int i = 0; i < 4; i++)
-            b.push_back(uint8_t(w >> (8 * i)));
-        return *this;
-    }
-    bytes_t& f(float value)
-    {
-        uint32_t bits;
-        memcpy(&bits, &value, sizeof bits);
-        return word(bits);
-    }
-};
+using bytes_t = littleEndian_t;
 
 void writeFile(const char* name, const std::vector<unsigned char>& bytes, size_t cut = SIZE_MAX)
 {
@@ -410,8 +396,8 @@ TEST_F(SplineEditor, F1SavesTheDifferenceEncodedRecord)
     frame(200, 200, true);
     bytes_t want = threePointRecord();
     want.word(1).word(3).f(200).f(200);
-    EXPECT_EQ(readFile("draw1.dat"), want.b);
-    EXPECT_EQ(want.b.size(), 32u + 16u);
+    EXPECT_EQ(readFile("draw1.dat"), want.bytes);
+    EXPECT_EQ(want.bytes.size(), 32u + 16u);
     EXPECT_EQ(state().saveCount, 1);
 }
 
@@ -424,7 +410,7 @@ TEST_F(SplineEditor, F2TakesTheNextFreeNumberAndF1KeepsIt)
     f2Pressed = 1;
     frame(0, 0, false);
     EXPECT_EQ(state().saveCount, 4);
-    EXPECT_EQ(readFile("draw4.dat"), threePointRecord().b);
+    EXPECT_EQ(readFile("draw4.dat"), threePointRecord().bytes);
     EXPECT_FALSE(exists("draw1.dat"));
     EXPECT_EQ(readFile("draw2.dat"), (std::vector<unsigned char>{1, 2, 3})) << "never overwritten";
 
@@ -455,7 +441,7 @@ TEST_F(SplineEditor, LoadFillsNewSlotsAfterTheCurrentOne)
     InTemporaryDirectory directory;
     bytes_t file = threePointRecord();
     file.word(2).word(5).f(100).f(100).f(-50).f(0);
-    writeFile("in.dat", file.b);
+    writeFile("in.dat", file.bytes);
     splineEditorLoad("in.dat");
     EXPECT_EQ(state().splinesNum, 2);
     EXPECT_EQ(state().splinesMax, 3);
@@ -477,7 +463,7 @@ TEST_F(SplineEditor, LoadFillsNewSlotsAfterTheCurrentOne)
     frame(300, 100, false, true);
     bytes_t saved = threePointRecord();
     saved.word(3).word(4).f(100).f(100).f(-50).f(0).f(-150).f(0);
-    EXPECT_EQ(readFile("draw1.dat"), saved.b);
+    EXPECT_EQ(readFile("draw1.dat"), saved.bytes);
 
     splineEditorLoad("missing.dat");
     EXPECT_EQ(state().splinesNum, 3) << "a missing file adds nothing";
@@ -486,7 +472,7 @@ TEST_F(SplineEditor, LoadFillsNewSlotsAfterTheCurrentOne)
 TEST_F(SplineEditor, LoadAppliesTheStrokeRulesOnce)
 {
     InTemporaryDirectory directory;
-    writeFile("in.dat", threePointRecord().b);
+    writeFile("in.dat", threePointRecord().bytes);
     mouseX = 7;
     mouseY = 8;
     buttonPressed = 1;
@@ -509,7 +495,7 @@ TEST_F(SplineEditor, CutShortFilesYieldOnlyCompletePoints)
     bytes_t file = threePointRecord();
     file.word(4).word(3).f(1).f(2).f(3).f(4);
     for (size_t cut = 33; cut < 48; cut++) {
-        writeFile("cut.dat", file.b, cut);
+        writeFile("cut.dat", file.bytes, cut);
         splineEditorInit();
         splineEditorLoad("cut.dat");
         size_t whole = cut < 40 ? 0 : (cut - 40) / 8;
@@ -524,7 +510,7 @@ TEST_F(SplineEditor, CutShortFilesYieldOnlyCompletePoints)
     }
     bytes_t negative;
     negative.word(uint32_t(-5)).word(3).word(1).word(7).f(1).f(2);
-    writeFile("negative.dat", negative.b);
+    writeFile("negative.dat", negative.bytes);
     splineEditorInit();
     splineEditorLoad("negative.dat");
     EXPECT_EQ(state().splinesNum, 2);
@@ -541,7 +527,7 @@ TEST_F(SplineEditor, NoSlotBeyondTheLast)
     bytes_t many;
     for (int i = 0; i < 2100; i++)
         many.word(1).word(3).f(float(i % 300)).f(float(i / 300));
-    writeFile("many.dat", many.b);
+    writeFile("many.dat", many.bytes);
     testing::internal::CaptureStdout();
     splineEditorLoad("many.dat");
     std::string out = testing::internal::GetCapturedStdout();
@@ -614,7 +600,7 @@ TEST_F(SplineEditor, SteadyFramesMakeNoHeapAllocation)
     file.word(600).word(3).f(0).f(0);
     for (int i = 1; i < 600; i++)
         file.f(-0.5f).f(i % 2 ? -3.0f : 3.0f);
-    writeFile("long.dat", file.b);
+    writeFile("long.dat", file.bytes);
     splineEditorLoad("long.dat");
     stroke({{10, 10}, {30, 20}, {50, 10}});
     // Only the editor's own work is counted: OpenGL drivers keep their own
