@@ -17,6 +17,8 @@ if [ ${#targets[@]} -eq 0 ]; then
 fi
 
 export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1"
+# The leak suppressions name functions, which needs the symbolizer.
+export ASAN_SYMBOLIZER_PATH=${ASAN_SYMBOLIZER_PATH:-/usr/lib/llvm-14/bin/llvm-symbolizer}
 export LSAN_OPTIONS="suppressions=$(pwd)/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 failed=0

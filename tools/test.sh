@@ -6,19 +6,34 @@
 #   tools/test.sh fuzz     every fuzz target for TESSELLUNE_FUZZ_SECONDS (default 60) each
 #   tools/test.sh soak     the short soak run (about two minutes)
 #   tools/test.sh valgrind a short session of the player under valgrind memcheck
-set -euo pipefail
+# Every part runs even when an earlier one failed, so one run shows all that
+# is wrong; the summary at the end names each part's result, and the status
+# is non-zero when any part failed.
+set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+all_parts=(unit e2e asan fuzz soak valgrind)
 parts=("$@")
-[ ${#parts[@]} -eq 0 ] && parts=(unit e2e asan fuzz soak valgrind)
+[ ${#parts[@]} -eq 0 ] && parts=("${all_parts[@]}")
+for part in "${parts[@]}"; do
+  case " ${all_parts[*]} " in
+    *" $part "*) ;;
+    *) echo "tools/test.sh: unknown part '$part' (${all_parts[*]})" >&2; exit 2 ;;
+  esac
+done
 
-tools/setup.sh
+# Without the packages nothing below can run at all.
+tools/setup.sh test || exit 1
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+# The leak suppressions name functions; the sanitizers need the symbolizer
+# to know them.
+export ASAN_SYMBOLIZER_PATH=${ASAN_SYMBOLIZER_PATH:-/usr/lib/llvm-14/bin/llvm-symbolizer}
 
 run_part() {
+  set -e
   case "$1" in
     unit)
       tools/build.sh release
@@ -30,17 +45,35 @@ run_part() {
       tools/build.sh asan
       tools/with-xvfb.sh ctest --test-dir build-asan -L unit -j "$(nproc)" --output-on-failure ;;
     fuzz)
-      if [ -x tools/fuzz.sh ]; then tools/fuzz.sh "${TESSELLUNE_FUZZ_SECONDS:-60}"; fi ;;
+      tools/fuzz.sh "${TESSELLUNE_FUZZ_SECONDS:-60}" ;;
     soak)
-      if [ -x tools/soak.sh ]; then tools/soak.sh --short; fi ;;
+      tools/soak.sh --short ;;
     valgrind)
       tools/valgrind.sh ;;
-    *) echo "tools/test.sh: unknown part '$1' (unit, e2e, asan, fuzz, soak, valgrind)" >&2; return 2 ;;
   esac
 }
 
+results=()
+failed=0
 for part in "${parts[@]}"; do
   echo "=== $part"
-  run_part "$part"
+  start=$SECONDS
+  # Not in a condition: there bash would ignore the set -e inside.
+  (run_part "$part")
+  if [ $? -eq 0 ]; then
+    verdict=passed
+  else
+    verdict=FAILED
+    failed=1
+  fi
+  results+=("$(printf '%-9s %-7s %4d s' "$part" "$verdict" $((SECONDS - start)))")
+  echo "=== $part $verdict"
 done
+
+echo "=== summary"
+printf '  %s\n' "${results[@]}"
+if [ $failed -ne 0 ]; then
+  echo "=== some parts FAILED"
+  exit 1
+fi
 echo "=== all tests passed"
