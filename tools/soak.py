@@ -16,7 +16,6 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
@@ -48,26 +47,9 @@ def resident_kb(pid):
     raise RuntimeError("no VmRSS for %d" % pid)
 
 
-class CaptionSpy:
-    """Counts caption changes (every song start sets the caption, also to
-    the same text) with xprop's spy mode, which reports each change."""
-
-    def __init__(self, window):
-        self.process = subprocess.Popen(["xprop", "-spy", "-id", str(window), "WM_NAME"],
-                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-        self.starts = 0
-        self.thread = threading.Thread(target=self.read, daemon=True)
-        self.thread.start()
-
-    def read(self):
-        for line in self.process.stdout:
-            if '"Tessellune"' not in line:
-                self.starts += 1
-
-    def stop(self):
-        self.process.terminate()
-        self.process.wait()
-        self.thread.join(2)
+def song_starts(spy):
+    """Every song start sets the caption, also to the same text."""
+    return sum(1 for caption in spy.captions() if caption != "Tessellune")
 
 
 class Soak:
@@ -86,7 +68,7 @@ class Soak:
             "SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": "/dev/null"})
         self.program.wait_window(120)
         self.size = self.program.geometry()
-        self.spy = CaptionSpy(self.program.window)
+        self.spy = xtools.CaptionSpy(self.program.window)
         self.began = time.time()
         self.sample()
 
@@ -94,7 +76,7 @@ class Soak:
         t, kb = time.time() - self.began, resident_kb(self.program.process.pid)
         if self.samples and int(t // 60) > int(self.samples[-1][0] // 60):
             print("soak: minute %d: resident memory %.1f MB, %d songs started, %d clicks"
-                  % (t // 60, kb / 1024, self.spy.starts, sum(self.clicks.values())), flush=True)
+                  % (t // 60, kb / 1024, song_starts(self.spy), sum(self.clicks.values())), flush=True)
         self.samples.append((t, kb))
 
     def alive(self):
@@ -190,7 +172,7 @@ def report(soak, status, elapsed):
     clicks = sum(soak.clicks.values())
     print("soak: seed %d, %.1f minutes asked, %.0f s run" % (soak.args.seed, soak.args.minutes, elapsed))
     print("soak: songs started %d (caption changes), of them %d by NEXT or the advance (trace lines)"
-          % (soak.spy.starts, out.count("current_song:")))
+          % (song_starts(soak.spy), out.count("current_song:")))
     print("soak: clicks %d (%s)" % (clicks, ", ".join("%s %d" % kv for kv in soak.clicks.items())))
     later = [kb for t, kb in samples if t >= FIRST_MINUTE] or [start_kb]
     print("soak: resident memory at start %.1f MB; after the first minute (median of %.0f-%.0f s) "

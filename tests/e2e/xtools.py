@@ -6,6 +6,7 @@ import signal
 import struct
 import subprocess
 import tempfile
+import threading
 import time
 
 SOURCE_DIR = os.environ.get("TESSELLUNE_SOURCE_DIR",
@@ -110,6 +111,39 @@ class Program:
             self.process.wait()
         self.out.close()
         self.err.close()
+
+
+class CaptionSpy:
+    """Every change of a window's caption as it happens, from xprop's spy
+    mode: one long-lived process that reports each change, where polling
+    with a new process per look misses or delays changes on a busy machine.
+    `changes` holds (time.monotonic() at arrival, caption text); the first
+    entry is the caption at the start. _NET_WM_NAME, because SDL sets it
+    once per caption (WM_NAME is written twice: see windowSdl)."""
+
+    def __init__(self, window, atom="_NET_WM_NAME"):
+        self.process = subprocess.Popen(["xprop", "-spy", "-id", str(window), atom],
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self.changes = []
+        self.thread = threading.Thread(target=self.read, daemon=True)
+        self.thread.start()
+
+    def read(self):
+        for line in self.process.stdout:
+            # _NET_WM_NAME(UTF8_STRING) = "01/03. Title (00:01)"
+            value = line.split(" = ", 1)[-1].strip()
+            if len(value) >= 2 and value[0] == value[-1] == '"':
+                value = value[1:-1].replace('\\"', '"').replace("\\\\", "\\")
+            self.changes.append((time.monotonic(), value))
+
+    def captions(self):
+        return [caption for _, caption in list(self.changes)]
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait()
+        self.thread.join(2)
+        self.process.stdout.close()
 
 
 def screenshot(window):
