@@ -5,9 +5,13 @@
 
 void windowInitSdl(void);           // last step of windowInit
 int windowShow(void);               // 1 on success, -1 when the mode cannot be set
-void windowSetTitle(const char* text); // stores (at most 255 characters) and shows it
+// Stores (at most 255 bytes, cut at a UTF-8 character boundary) and shows it.
+void windowSetTitle(const char* text);
 void windowSetTitleTimer(const char* text); // shows "title text"; title is kept
 void windowDeinit(void);            // the last call into SDL
-unsigned int windowGetVideoFlags(void); // the flags windowShow passes to SDL
+unsigned int windowGetVideoFlags(void); // the flags windowShow passes to SDL (for tests)
+// After windowInit: 0 when SDL found no display and fell back to a driver
+// that shows nothing, unless SDL_VIDEODRIVER asked for a driver.
+int windowHasDisplay(void);
 
 #endif
