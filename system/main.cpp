@@ -137,6 +137,13 @@ int SDL_main(int argc, char* argv[])
 
     windowInit(unsigned(settings.resolutionWidth), unsigned(settings.resolutionHeight),
                unsigned(settings.fullscreen));
+    if (!windowHasDisplay()) {
+        // SDL would carry on with a window nobody can see, playing music
+        // with no way to stop it but a signal.
+        fprintf(stderr, "tessellune: no display to open the window on (DISPLAY is not set or does not "
+                        "answer); set DISPLAY, or run tools/play.sh, which uses Xvfb\n");
+        return 1;
+    }
     if (windowShow() == -1) {
         fprintf(stderr, "tessellune: cannot open a %dx%d OpenGL window: %s\n",
                 settings.resolutionWidth, settings.resolutionHeight, SDL_GetError());

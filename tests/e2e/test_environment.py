@@ -111,6 +111,37 @@ class NoAudioDevice(unittest.TestCase):
                 self.assertRegex(err[0], DRIVER_FAILS)
 
 
+class NoDisplay(unittest.TestCase):
+    def run_player(self, env):
+        environment = {k: v for k, v in os.environ.items()
+                       if k not in ("DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER")}
+        environment.update(env)
+        return subprocess.run([PLAYER, "--muteSound"], env=environment, capture_output=True,
+                              text=True, timeout=20)
+
+    def test_without_a_display_the_player_says_so_and_ends(self):
+        result = self.run_player({})
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertIn("tessellune: no display to open the window on (DISPLAY is not set or does not "
+                      "answer); set DISPLAY, or run tools/play.sh, which uses Xvfb", result.stderr)
+        # An unreachable display is no better than none.
+        result = self.run_player({"DISPLAY": ":999"})
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertIn("tessellune: no display to open the window on", result.stderr)
+
+    def test_a_video_driver_asked_for_is_used_without_a_word(self):
+        environment = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+        environment["SDL_VIDEODRIVER"] = "offscreen"
+        program = subprocess.Popen([PLAYER, "--muteSound"], env=environment,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+        time.sleep(3)
+        running = program.poll() is None
+        program.terminate()
+        _, err = program.communicate(timeout=10)
+        self.assertTrue(running, "the player ended: %s" % err)
+        self.assertNotIn("no display", err)
+
+
 class NoPlaylist(unittest.TestCase):
     def test_a_missing_playlist_is_named_once_and_the_player_idles(self):
         folder = tempfile.mkdtemp(prefix="tessellune-e2e-env-")
