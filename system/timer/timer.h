@@ -21,6 +21,8 @@ struct timerPlatform_t {
 // Installs a clock table; null puts back the system's monotonic clock.
 void timerSetPlatform(const timerPlatform_t* platform);
 
+// For tests: every value back to its start value; the clock table stays.
+void timerReset(void);
 void timerInit(float endTime); // endTime -1: the timer never ends
 void timerUpdate(void);
 // Accepted for callers that name a start position; the clock is not moved,
