@@ -122,7 +122,8 @@ void setTriggerSync(sceneSync_t* sync, const char* intervalString);
 // 1 while a window sync is on; 1 once per firing of a trigger sync (consumed).
 int isSync(sceneSync_t* sync);
 // Stand-alone window test of a caller-owned record against the scene's last
-// population; keeps no state between calls. 1 while on.
+// population; keeps no state between calls. 1 while on. A relative duration
+// ends at start offset + scene start + duration, even after a "#" start.
 int checkSync(playerScene* pScene, sceneSync_t* sync, const char* startString, const char* durationString);
 
 // --- scene variables -------------------------------------------------------
