@@ -58,13 +58,18 @@ struct splineEditor_t {
     unsigned char slotsFull;
 };
 
-// Puts the editor in its start state (releasing any strokes it still holds).
+// Sets up slot 0 as an empty stroke of width 3; strokes loaded before it,
+// the counters and the save number stay.
 void splineEditorInit(void);
 // One frame: dragging, strokes, undo, drawing in a 2D view of window pixels,
 // and saving on F1 / F2. Reads the input flags of isUserExit.
 void splineEditorRun(void);
-// Releases every stroke and leaves the editor empty.
+// Releases the points of every slot; the counts, widths and counters stay
+// (the links are dropped, so nothing reaches freed points).
 void splineEditorDeinit(void);
+// For tests and benchmarks: releases every point and puts all state back to
+// its start values, as before the first init.
+void splineEditorReset(void);
 // Appends the strokes of a drawing file in new slots (the last one becomes
 // current); a file that cannot be opened adds none.
 void splineEditorLoad(const char* filename);
