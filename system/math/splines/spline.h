@@ -63,11 +63,12 @@ void deleteSplineContainer(splineContainer* container);
 // Colour and matrices are the caller's.
 void drawSplineContainer(splineContainer* container, float start, float end);
 
+// For tests and the fuzz target: the ends of the global list.
 splineContainer* getSplineContainerHead(void);
 splineContainer* getSplineContainerTail(void);
 
-// The OpenGL calls drawSplineContainer makes, behind one table so a test can
-// see exactly what is drawn.
+// For tests and the fuzz target: the OpenGL calls drawSplineContainer makes,
+// behind one table so a test can see exactly what is drawn.
 struct splineDrawPlatform_t {
     void (*lineWidth)(float width);
     void (*begin)(unsigned int mode);

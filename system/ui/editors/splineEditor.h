@@ -6,6 +6,13 @@
 // numbered drawing files "draw%d.dat". A host calls splineEditorInit once,
 // splineEditorRun every frame after isUserExit (between its clear and swap),
 // and splineEditorDeinit at the end.
+//
+// Console lines, one per event, on the standard output:
+//   "spline editor: saved N strokes in drawK.dat" after every F1 / F2 save;
+//   "spline editor: cannot open drawK.dat for writing: <reason>";
+//   "spline editor: writing drawK.dat failed; the file is incomplete";
+//   "spline editor: all 2048 slots are in use; the rest of FILE is not loaded";
+//   "spline editor: out of memory; FILE is loaded only in part".
 
 #include "system/math/splines/cubic/cubicSpline.h"
 
@@ -73,10 +80,12 @@ void splineEditorReset(void);
 // Appends the strokes of a drawing file in new slots (the last one becomes
 // current); a file that cannot be opened adds none.
 void splineEditorLoad(const char* filename);
+// For tests, the fuzz target and benchmarks: the whole state, read only.
 const splineEditor_t* splineEditorGetState(void);
 
-// The OpenGL calls the editor draws its strokes with, behind one table so a
-// test can see what is drawn; colours and sizes go straight to OpenGL.
+// For tests and benchmarks: the OpenGL calls the editor draws its strokes
+// with, behind one table so a test can see what is drawn; colours and sizes
+// go straight to OpenGL.
 struct splineEditorDrawPlatform_t {
     void (*lineWidth)(float width);
     void (*begin)(unsigned int mode);

@@ -8,6 +8,6 @@ int windowShow(void);               // 1 on success, -1 when the mode cannot be 
 void windowSetTitle(const char* text); // stores (at most 255 characters) and shows it
 void windowSetTitleTimer(const char* text); // shows "title text"; title is kept
 void windowDeinit(void);            // the last call into SDL
-unsigned int windowGetVideoFlags(void); // the flags windowShow passes to SDL
+unsigned int windowGetVideoFlags(void); // for tests: the flags windowShow passes to SDL
 
 #endif
