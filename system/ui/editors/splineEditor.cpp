@@ -32,8 +32,12 @@ void glEndCall(void) { glEnd(); }
 const splineEditorDrawPlatform_t openGlPlatform = {glLineWidthCall, glBeginCall, glVertexCall,
                                                    glEndCall};
 
+// Empty slots, splinesMax and saveCount 1. Init keeps the counters, so the
+// module must hold these from program start.
+const splineEditor_t START = {{}, {}, {}, {}, 0, 1, 1, nullptr, 0};
+
 struct editorModule_t {
-    splineEditor_t state;
+    splineEditor_t state = START;
     splineEditorDrawPlatform_t draw = openGlPlatform;
     cubicScratch_t strokeScratch = {nullptr, 0}; // points and coefficients of long strokes
     cubicScratch_t solveScratch = {nullptr, 0};  // calcNaturalCubic's arrays for long strokes
@@ -44,9 +48,7 @@ splineEditor_t& editor = module.state;
 
 void resetState(void)
 {
-    memset(&editor, 0, sizeof editor);
-    editor.splinesMax = 1;
-    editor.saveCount = 1;
+    editor = START;
 }
 
 // Releases the points of one slot and drops the links to them; a grabbed
