@@ -57,6 +57,7 @@ bool loadDrawing(void)
     }
     fclose(file);
     inputInit();
+    splineEditorReset();
     splineEditorInit();
     splineEditorLoad(path);
     unlink(path);

@@ -41,6 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     check(fwrite(data, 1, size, file) == size);
     fclose(file);
 
+    splineEditorReset();
     splineEditorInit();
     splineEditorLoad(path);
     const splineEditor_t* s = splineEditorGetState();

@@ -1,7 +1,9 @@
 #ifndef TESSELLUNE_AUDIO_H
 #define TESSELLUNE_AUDIO_H
 
-// Our audio layer: sounds made from whole music files, played on channels
+// Our audio layer, standing in for the sound library the playback code
+// calls (sound.cpp; tests, the fuzz target and benchmarks also drive it):
+// sounds made from whole music files, played on channels
 // that are mixed in float and clipped once. Tracker modules are recognised
 // by content; sampled audio (WAV, FLAC, Ogg Vorbis, Opus, MP3) is resampled
 // to the device rate. Decoding happens block by block on SDL's audio thread;

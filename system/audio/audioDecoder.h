@@ -1,7 +1,8 @@
 #ifndef TESSELLUNE_AUDIODECODER_H
 #define TESSELLUNE_AUDIODECODER_H
 
-// The decoders behind the audio layer, one small table each. Every decoder
+// Inside the audio layer (and its tests and fuzz target): the decoders
+// behind it, one small table each. Every decoder
 // works on bytes already in memory, which stay alive and unchanged until its
 // close, and delivers stereo float frames at the rate asked for at open.
 // Decoders are not thread-safe: one state is used by one thread at a time.

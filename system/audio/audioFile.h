@@ -1,7 +1,7 @@
 #ifndef TESSELLUNE_AUDIOFILE_H
 #define TESSELLUNE_AUDIOFILE_H
 
-// A music file's bytes, whole, in memory: large files are mapped, small ones
+// Inside the audio layer: a music file's bytes, whole, in memory: large files are mapped, small ones
 // read into a buffer that the next small file reuses.
 
 #include <cstddef>

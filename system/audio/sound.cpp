@@ -121,10 +121,8 @@ void parseLine(playlistReader_t* reader)
     splitLine(reader->line, reader->key, reader->value);
     if (strcmp(key, "Length") == 0)
         reader->pendingLength = lengthValue(value);
-    else if (strcmp(key, "File") == 0 && value[0])
+    else if (strcmp(key, "File") == 0 && value[0]) // an empty one keeps the file named before
         soundTextResolveFile(reader->prefix, value, reader->pendingFile, sizeof reader->pendingFile);
-    else if (strcmp(key, "File") == 0)
-        reader->pendingFile[0] = 0;
     else if (strcmp(key, "Title") == 0)
         takeTitle(reader, value);
     addPending(reader);
@@ -250,7 +248,8 @@ void soundParsePlaylist(const char* text, size_t size, const char* path)
     size_t i = 0;
     if (size >= 3 && memcmp(text, "\xEF\xBB\xBF", 3) == 0)
         i = 3; // a UTF-8 byte-order mark
-    // A zero byte ends the text as the end of the file does.
+    // A zero byte ends the text as the end of the file does, and the line
+    // before it is read as a last line.
     for (; i < size && text[i]; i++) {
         if (text[i] == '\n' || text[i] == '\r') {
             if (reader->lineLength)

@@ -8,8 +8,10 @@
 
 // --- playlist and song table ---
 void soundLoadPlaylist(const char* path); // empties the table, then reads the file
-// Reads playlist text already in memory into the table (appending); `path`
-// is where it came from: relative file names are taken from its directory.
+// For tests, the fuzz target and benchmarks (and the reading half of
+// soundLoadPlaylist): reads playlist text already in memory into the table,
+// appending; `path` is where it came from: relative file names are taken
+// from its directory. A zero byte ends the text like the end of the file.
 void soundParsePlaylist(const char* text, size_t size, const char* path);
 int soundAddSongToPlaylist(const char* filename, const char* title, int length);
 void soundClearPlaylist(void);
@@ -34,8 +36,8 @@ int soundIsPlaying(void);
 float soundGetSongCurrentPlayTime(void);
 void soundFree(void);
 void soundDeinit(void);          // also closes the audio device: the end of the run
-// Puts every field of the module back to its start value, whatever state it
-// is in, so one process can run it many times (tests).
+// For tests and benchmarks: every field of the module back to its start
+// value, whatever state it is in, so one process can run it many times.
 void soundReset(void);
 
 // --- tracker-module sync ---

@@ -1,7 +1,8 @@
 #ifndef TESSELLUNE_SOUNDTEXT_H
 #define TESSELLUNE_SOUNDTEXT_H
 
-// Text rules of the playlist reader, apart from its file handling.
+// Text rules of the playlist reader, apart from its file handling, so
+// tests reach them directly.
 
 #include <cstddef>
 

@@ -12,6 +12,6 @@ int getOpenGlError(void);   // the code read last
 void printOpenGlErrors(void); // drains the queue, recording the last error
 void printOpenGlShaderInfo(unsigned int shader);        // prints the info log, if any
 void printOpenGlShaderProgramInfo(unsigned int program); // prints the info log, if any
-void debugOpenGlReset(void); // forgets the recorded errors
+void debugOpenGlReset(void); // for tests: forgets the recorded errors
 
 #endif

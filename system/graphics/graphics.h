@@ -14,7 +14,8 @@ void perspective2dBegin(int w, int h);
 void perspective2dEnd(void);
 
 
-// One GL_QUADS quad from (x0, y0) to (x1, y1) at z = 0: upper right, upper
+// Shared by showImage and the texture font, so both draw the same quad:
+// one GL_QUADS quad from (x0, y0) to (x1, y1) at z = 0: upper right, upper
 // left, lower left, lower right, with the texture's first row (t = 0) on the
 // bottom edge, which is where the engine stores an image's lowest row.
 void drawTexturedQuad(float x0, float y0, float x1, float y1);

@@ -346,9 +346,10 @@ int checkSync(playerScene* pScene, sceneSync_t* sync, const char* startString, c
     float s = convertTimeToSeconds(startString);
     float d = convertTimeToSeconds(durationString);
     sync->time.start = isAbsolute(startString) ? s : s + pScene->time.start;
-    // A relative duration counts from the window's own start, whether that
-    // start was relative or absolute.
-    sync->time.end = isAbsolute(durationString) ? d : sync->time.start + d;
+    // A relative duration counts from the scene start plus the start offset,
+    // also when the start was absolute: unlike addSync, and productions
+    // time their windows by exactly that rule.
+    sync->time.end = isAbsolute(durationString) ? d : s + pScene->time.start + d;
     float A = pScene->time.absolute;
     if (double(A) >= double(sync->time.end) - SYNC_MARGIN) {
         sync->active = SYNC_FINISHED;

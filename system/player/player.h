@@ -107,9 +107,11 @@ playerScene* getPlayerScene(const char* name); // the first with that name, or n
 void playScene(const char* name, playerScene* pScene);
 // Calls every deinit callback and frees every scene, sync and variable record.
 void cleanPlayerScene(void);
+// For the apps, tests and benchmarks: the first scene, to walk the list.
 playerScene* getPlayerSceneHead(void);
-playerScene* getPlayerSceneCurrent(void); // the scene being initialised, run or cleaned
-uint32_t getPlayerSceneSize(void);
+// For tests (and callbacks): the scene being initialised, run or cleaned.
+playerScene* getPlayerSceneCurrent(void);
+uint32_t getPlayerSceneSize(void); // for tests: the number of scenes added
 
 // A window sync. A relative start counts from the scene's start (from 0 for a
 // scene starting before 0), a relative duration from the sync's start; "#"
@@ -122,7 +124,8 @@ void setTriggerSync(sceneSync_t* sync, const char* intervalString);
 // 1 while a window sync is on; 1 once per firing of a trigger sync (consumed).
 int isSync(sceneSync_t* sync);
 // Stand-alone window test of a caller-owned record against the scene's last
-// population; keeps no state between calls. 1 while on.
+// population; keeps no state between calls. 1 while on. A relative duration
+// ends at start offset + scene start + duration, even after a "#" start.
 int checkSync(playerScene* pScene, sceneSync_t* sync, const char* startString, const char* durationString);
 
 // --- scene variables -------------------------------------------------------
@@ -145,7 +148,8 @@ void playerInit(void);
 void playerRun(void); // runs every scene with start <= now < end, in list order
 void playerDeinit(void);
 
-// One frame of the loading bar: step 1 to sceneCount + 1.
+// For tests: the geometry of one frame of the loading bar, step 1 to
+// sceneCount + 1, as playerInit draws it.
 struct playerLoadingBar_t {
     double status;  // step / (sceneCount + 1)
     int barEnd;     // right edge of the bar, 300 to 500 on the 800 x 600 canvas
@@ -153,12 +157,12 @@ struct playerLoadingBar_t {
 };
 playerLoadingBar_t playerLoadingBarAt(uint32_t step, uint32_t sceneCount);
 
-// The step that shows a finished frame; tests capture frames here. Null puts
-// back the buffer swap.
+// For tests: the step that shows a finished frame, so a test can capture
+// frames. Null puts back the buffer swap.
 typedef void (*playerPresent_Func)(void);
 void playerSetPresent(playerPresent_Func present);
-// Back to the start state: no scenes (their deinit callbacks run), the real
-// present step.
+// For tests and benchmarks: back to the start state, no scenes (their
+// deinit callbacks run), the real present step.
 void playerReset(void);
 
 #endif

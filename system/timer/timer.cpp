@@ -37,7 +37,12 @@ struct timerState_t {
     const timerPlatform_t* platform = &systemPlatform;
     unsigned char gtimer = 0; // 1: counter, 0: millisecond clock
     double tps = 0;           // seconds per counter tick
+    uint64_t frequency = 0;   // counter ticks per second
     uint64_t stime = 0;       // counter or millisecond value at timerInit
+    // The raw reading behind the last update (or timerInit): frame work is
+    // measured between readings, because float seconds since start cannot
+    // resolve a millisecond after the first second of running.
+    uint64_t lastReading = 0;
     float ctime = 0;
     float ltime = 0;
     float deltaspeed = 0;
@@ -53,16 +58,27 @@ void setCurrentTime(void)
 {
     timer.ltime = timer.ctime;
     if (timer.gtimer) {
-        // Unsigned difference, widened before scaling: float seconds since
-        // start lose nothing a frame can see for many hours.
-        uint64_t ticks = timer.platform->counter() - timer.stime;
+        // Unsigned difference, widened before scaling.
+        timer.lastReading = timer.platform->counter();
+        uint64_t ticks = timer.lastReading - timer.stime;
         timer.ctime = float(double(ticks) * timer.tps);
     } else {
         // Modular 32-bit difference survives the millisecond clock's wrap.
-        uint32_t ms = timer.platform->milliseconds() - uint32_t(timer.stime);
+        timer.lastReading = timer.platform->milliseconds();
+        uint32_t ms = uint32_t(timer.lastReading) - uint32_t(timer.stime);
         timer.ctime = float(double(ms) / 1000.0);
     }
     timer.deltaspeed = timer.ctime - timer.ltime;
+}
+
+// Whole milliseconds between two raw readings, truncated toward zero.
+// Ticks times 1000 over the frequency in double is exact for any frame
+// shorter than days, so 5 ms of ticks gives exactly 5, never 4.99999.
+uint64_t elapsedMilliseconds(uint64_t from, uint64_t to)
+{
+    if (!timer.gtimer)
+        return uint32_t(uint32_t(to) - uint32_t(from));
+    return uint64_t(double(to - from) * 1000.0 / double(timer.frequency));
 }
 
 } // namespace
@@ -72,11 +88,18 @@ void timerSetPlatform(const timerPlatform_t* platform)
     timer.platform = platform ? platform : &systemPlatform;
 }
 
-void timerInit(float endTime)
+void timerReset(void)
 {
     const timerPlatform_t* platform = timer.platform;
     timer = timerState_t();
     timer.platform = platform;
+}
+
+// ctime, ltime and deltaspeed stay as they are: readers keep the last
+// frame's time until the first update counts from the new start.
+void timerInit(float endTime)
+{
+    const timerPlatform_t* platform = timer.platform;
     timer.gtimer = 1;
     timer.endTime = endTime;
     uint64_t frequency = 0;
@@ -85,8 +108,11 @@ void timerInit(float endTime)
         timer.stime = platform->milliseconds();
     } else {
         timer.stime = platform->counter();
+        timer.frequency = frequency;
         timer.tps = 1.0 / double(frequency);
     }
+    // The source may have changed; a frame is measured from here on.
+    timer.lastReading = timer.stime;
 }
 
 void timerUpdate(void)
@@ -118,19 +144,13 @@ int timerIsEnd(void)
 
 void timerAdjustFramerate(void)
 {
-    float frameStart = timer.ctime;
+    uint64_t frameStart = timer.lastReading;
     setCurrentTime();
-    // Single precision, like the clock itself: 5 ms of float seconds times
-    // 1000 rounds to exactly 5, where double arithmetic would give 4.99999.
-    float elapsed = (timer.ctime - frameStart) * 1000.0f;
-    // A clock that went backwards (a fresh timerInit mid-frame) counts as a
-    // frame of no work rather than a huge unsigned sleep.
-    if (elapsed < 0)
-        elapsed = 0;
-    if (elapsed < SLEEP_DELAY) {
-        int worked = int(elapsed);
+    // Both clocks are monotonic, so the work is never negative; after a
+    // fresh timerInit mid-frame it counts from that start.
+    uint64_t worked = elapsedMilliseconds(frameStart, timer.lastReading);
+    if (worked < SLEEP_DELAY)
         timer.platform->sleep(uint32_t(SLEEP_DELAY - worked));
-    }
 }
 
 float timerGetFpsCorrection(void)

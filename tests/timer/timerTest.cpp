@@ -63,24 +63,48 @@ TEST_F(TimerTest, AddTimeLeavesTheClockAlone)
 }
 
 // The pacing rule: a frame lasts at least 12 ms, by sleeping the remainder.
-TEST_F(TimerTest, FramesAreFilledUpToTwelveMilliseconds)
+// Guards against measuring the work from float seconds since start, which
+// after a second of running can no longer tell 11.9 ms from 12.
+TEST_F(TimerTest, FramesAreFilledUpToTwelveMillisecondsAtAnyUptime)
 {
     struct { double work; uint32_t sleep; } cases[] = {
         {0.005, 7}, {0.0, 12}, {0.0119, 1}, {0.012, 0}, {0.030, 0}};
-    for (auto c : cases) {
-        fakeClockSet(0);
-        timerInit(-1.0f);
-        timerUpdate();
-        fakeClockClearSleeps();
-        fakeClockAdvance(c.work);
-        timerAdjustFramerate();
-        if (c.sleep == 0) {
-            EXPECT_TRUE(fakeClockSleeps().empty()) << "work " << c.work;
-        } else {
-            ASSERT_EQ(fakeClockSleeps().size(), 1u) << "work " << c.work;
-            EXPECT_EQ(fakeClockSleeps()[0], c.sleep) << "work " << c.work;
+    for (bool counter : {true, false}) {
+        for (double uptime : {0.0, 1.0, 3600.0, 36000.0}) {
+            for (auto c : cases) {
+                fakeClockInstall(counter);
+                timerInit(-1.0f);
+                fakeClockUpdateTo(uptime);
+                fakeClockClearSleeps();
+                fakeClockAdvance(c.work);
+                timerAdjustFramerate();
+                const std::vector<uint32_t>& sleeps = fakeClockSleeps();
+                ASSERT_LE(sleeps.size(), 1u);
+                EXPECT_EQ(sleeps.empty() ? 0u : sleeps[0], c.sleep)
+                    << (counter ? "counter" : "milliseconds") << ", uptime " << uptime << " s, work "
+                    << c.work * 1000 << " ms";
+            }
         }
     }
+}
+
+// Restarting the clock keeps the last values until the next update, so a
+// reader between the two still sees the old frame; timerReset is the clean slate.
+TEST_F(TimerTest, InitKeepsTheLastValuesUntilTheNextUpdate)
+{
+    timerInit(-1.0f);
+    fakeClockUpdateTo(2.0);
+    fakeClockUpdateTo(2.5);
+    timerInit(10.0f);
+    EXPECT_FLOAT_EQ(timerGetTime(), 2.5f);
+    EXPECT_FLOAT_EQ(timerGetDs(), 0.5f);
+    fakeClockAdvance(1.0);
+    timerUpdate();
+    EXPECT_FLOAT_EQ(timerGetTime(), 1.0f) << "counts from the new start";
+    EXPECT_FLOAT_EQ(timerGetDs(), -1.5f);
+    timerReset();
+    EXPECT_FLOAT_EQ(timerGetTime(), 0.0f);
+    EXPECT_FLOAT_EQ(timerGetDs(), 0.0f);
 }
 
 TEST_F(TimerTest, SleepIsCountedInTheNextFrameStep)

@@ -41,12 +41,12 @@ extern GL_MultiTexCoord2fARB_Func glMultiTexCoord2fARB_ptr;
 // 1 when all three flags are still 1 after the check, else 0.
 int openGlExtensionsInit(void);
 
-// Where the extension list and the entry points come from; tests put
-// synthetic drivers here. Null arguments restore the real ones.
+// For tests: where the extension list and the entry points come from, so
+// a test can put a synthetic driver here. Null arguments restore the real ones.
 typedef const char* (*openGlExtensionList_Func)(void);
 typedef void* (*openGlProcAddress_Func)(const char* name);
 void openGlExtensionsSetPlatform(openGlExtensionList_Func list, openGlProcAddress_Func lookup);
-// Flags back to 1 and every entry point back to null.
+// For tests: flags back to 1 and every entry point back to null.
 void openGlExtensionsReset(void);
 
 #endif

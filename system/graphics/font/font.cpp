@@ -55,9 +55,10 @@ static void fillGlyphPixels(int index, uint8_t* pixels)
                 memset(pixels + (r * CELL_WIDTH + k) * 4, 255, 4);
 }
 
+// The text state is left as it is: a size or turn set before the glyphs
+// exist still shapes the first text drawn.
 void fontInit(void)
 {
-    state = START;
     uint8_t* pixels = static_cast<uint8_t*>(malloc(CELL_WIDTH * CELL_HEIGHT * 4));
     if (!pixels)
         return;
@@ -72,9 +73,10 @@ void fontInit(void)
     state.characterData.pixels = 0;
 }
 
+// The glyph textures go with the OpenGL context, and the text state is the
+// caller's: nothing to release or reset.
 void fontDeinit(void)
 {
-    state = START;
 }
 
 void setTextSize(float w, float h)

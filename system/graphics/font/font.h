@@ -20,11 +20,11 @@
 extern const unsigned char font_rasters[FONT_GLYPHS][13];
 
 // Builds one 9 x 13 RGBA texture per glyph (the ninth column transparent),
-// writing a dump of every glyph to the standard output, and puts the text
-// state back to size 1, pivots 0, angles 0. Needs a current OpenGL context.
+// writing a dump of every glyph to the standard output. The text state is
+// left as it is. Needs a current OpenGL context.
 void fontInit(void);
-// Forgets the glyph textures without touching OpenGL, so it is safe after
-// the context is gone; texts drawn afterwards draw nothing.
+// Does nothing: the glyph textures go with the OpenGL context, and the text
+// state stays as it is.
 void fontDeinit(void);
 
 // Text state for drawTextIn2d and drawText2d, kept until changed.

@@ -48,7 +48,8 @@ struct texture_t {
 // images are expanded to 8-bit grey, grey+alpha, RGB or RGBA. Null when the
 // file cannot be opened, is corrupt or truncated, or memory runs out.
 imageData_t* imageLoadPNG(const char* filename);
-// Releases a record from imageLoadPNG and its pixel buffer; null is allowed.
+// For every caller of imageLoadPNG (tests, benchmarks, the fuzz target):
+// releases the record and its pixel buffer; null is allowed.
 void imageDataFree(imageData_t* imageData);
 // Linear filtering, repeat wrapping, a mipmap chain; channels 1 and 3 upload
 // without alpha. The record stays with the caller.

@@ -256,12 +256,18 @@ splineContainer* loadSplineContainer(const char* data, unsigned int size)
     return container;
 }
 
+// Only the layer records go: their splines and points may still be held by
+// the caller, who releases them.
 void deleteSplineLayer(splineLayer* layer)
 {
     if (!layer)
         return;
     unlinkLayers(layer);
-    releaseLayerChain(layer);
+    while (layer) {
+        splineLayer* next = layer->next;
+        free(layer);
+        layer = next;
+    }
 }
 
 void deleteSplineContainer(splineContainer* container)

@@ -49,8 +49,9 @@ splinePoint* addSplinePoint(splineContainer* container, spline* s, float x, floa
 // is only read. Null when memory runs out.
 splineContainer* loadSplineContainer(const char* data, unsigned int size);
 
-// Releases `layer` and the layers after it, with their splines and points,
-// and cuts them off the container that holds them.
+// Releases the records of `layer` and the layers after it and cuts them off
+// the container that holds them (its size counts the layers left). Their
+// splines and points are not released: they stay the caller's.
 void deleteSplineLayer(splineLayer* layer);
 // Releases `container` and the containers after it in the global list, with
 // everything they own, and cuts them off the list.
@@ -62,11 +63,12 @@ void deleteSplineContainer(splineContainer* container);
 // Colour and matrices are the caller's.
 void drawSplineContainer(splineContainer* container, float start, float end);
 
+// For tests and the fuzz target: the ends of the global list.
 splineContainer* getSplineContainerHead(void);
 splineContainer* getSplineContainerTail(void);
 
-// The OpenGL calls drawSplineContainer makes, behind one table so a test can
-// see exactly what is drawn.
+// For tests and the fuzz target: the OpenGL calls drawSplineContainer makes,
+// behind one table so a test can see exactly what is drawn.
 struct splineDrawPlatform_t {
     void (*lineWidth)(float width);
     void (*begin)(unsigned int mode);

@@ -32,8 +32,12 @@ void glEndCall(void) { glEnd(); }
 const splineEditorDrawPlatform_t openGlPlatform = {glLineWidthCall, glBeginCall, glVertexCall,
                                                    glEndCall};
 
+// Empty slots, splinesMax and saveCount 1. Init keeps the counters, so the
+// module must hold these from program start.
+const splineEditor_t START = {{}, {}, {}, {}, 0, 1, 1, nullptr, 0};
+
 struct editorModule_t {
-    splineEditor_t state;
+    splineEditor_t state = START;
     splineEditorDrawPlatform_t draw = openGlPlatform;
     cubicScratch_t strokeScratch = {nullptr, 0}; // points and coefficients of long strokes
     cubicScratch_t solveScratch = {nullptr, 0};  // calcNaturalCubic's arrays for long strokes
@@ -44,14 +48,13 @@ splineEditor_t& editor = module.state;
 
 void resetState(void)
 {
-    memset(&editor, 0, sizeof editor);
-    editor.splinesMax = 1;
-    editor.saveCount = 1;
+    editor = START;
 }
 
-// Releases the points of one slot; a grabbed point among them is let go, so
-// a held Ctrl never moves released memory.
-void releaseSlot(int slot)
+// Releases the points of one slot and drops the links to them; a grabbed
+// point among them is let go, so a held Ctrl never moves released memory.
+// The slot's count stays: deinit keeps the counts of what it released.
+void releasePoints(int slot)
 {
     for (bezierSpline* p = editor.bSHead[slot]; p;) {
         bezierSpline* next = p->next;
@@ -61,13 +64,12 @@ void releaseSlot(int slot)
         p = next;
     }
     editor.bSHead[slot] = editor.bSTail[slot] = nullptr;
-    editor.bezierPointNum[slot] = 0;
 }
 
-void releaseAllSlots(void)
+void releaseSlot(int slot)
 {
-    for (int slot = 0; slot < SPLINE_EDITOR_SLOTS; slot++)
-        releaseSlot(slot);
+    releasePoints(slot);
+    editor.bezierPointNum[slot] = 0;
 }
 
 // False when memory runs out; the point is then dropped.
@@ -77,10 +79,13 @@ bool appendPoint(int slot, float x, float y)
     if (!node)
         return false;
     *node = bezierSpline{x, y, x, y, 0, nullptr};
-    if (!editor.bSHead[slot])
+    // A slot without a first point holds none, whatever count deinit left.
+    if (!editor.bSHead[slot]) {
         editor.bSHead[slot] = node;
-    else
+        editor.bezierPointNum[slot] = 0;
+    } else {
         editor.bSTail[slot]->next = node;
+    }
     editor.bSTail[slot] = node;
     editor.bezierPointNum[slot]++;
     return true;
@@ -196,7 +201,7 @@ void drawPoints(int slot, unsigned int mode)
 void drawSlots(void)
 {
     for (int slot = 0; slot < editor.splinesMax; slot++) {
-        if (editor.bezierPointNum[slot] > 0)
+        if (editor.bezierPointNum[slot] > 0 && editor.bSHead[slot])
             drawCurve(slot);
         if (ctrlPressed) {
             module.draw.lineWidth(1.0f);
@@ -233,7 +238,7 @@ int writeDrawing(FILE* file)
 {
     int strokes = 0;
     for (int slot = 0; slot < editor.splinesMax; slot++) {
-        if (editor.bezierPointNum[slot] == 0)
+        if (editor.bezierPointNum[slot] == 0 || !editor.bSHead[slot])
             continue;
         putWord(file, uint32_t(editor.bezierPointNum[slot]));
         putWord(file, uint32_t(editor.splineWidth[slot]));
@@ -413,12 +418,20 @@ void calcNaturalCubic(cubic2d* C, int n, cubic2d* spline)
     }
 }
 
+// Only slot 0 is set up: strokes loaded before init and the save number
+// stay. Its points go with its count, or a save would write them under a
+// count of 0.
 void splineEditorInit(void)
 {
-    releaseAllSlots();
-    resetState();
-    editor.bezierPointNum[0] = 0;
+    releaseSlot(0);
     editor.splineWidth[0] = DEFAULT_WIDTH;
+}
+
+void splineEditorReset(void)
+{
+    for (int slot = 0; slot < SPLINE_EDITOR_SLOTS; slot++)
+        releasePoints(slot);
+    resetState();
 }
 
 void splineEditorRun(void)
@@ -462,10 +475,13 @@ void splineEditorRun(void)
         saveDrawingAsNew();
 }
 
+// The counts, widths and counters describe the drawing that was; only the
+// links to released points are dropped, so nothing can reach freed memory.
+// Slots left with a count but no points are skipped by drawing and saving.
 void splineEditorDeinit(void)
 {
-    releaseAllSlots();
-    resetState();
+    for (int slot = 0; slot < SPLINE_EDITOR_SLOTS; slot++)
+        releasePoints(slot);
     cubicScratchRelease(&module.strokeScratch);
     cubicScratchRelease(&module.solveScratch);
 }

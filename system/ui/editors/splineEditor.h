@@ -6,6 +6,13 @@
 // numbered drawing files "draw%d.dat". A host calls splineEditorInit once,
 // splineEditorRun every frame after isUserExit (between its clear and swap),
 // and splineEditorDeinit at the end.
+//
+// Console lines, one per event, on the standard output:
+//   "spline editor: saved N strokes in drawK.dat" after every F1 / F2 save;
+//   "spline editor: cannot open drawK.dat for writing: <reason>";
+//   "spline editor: writing drawK.dat failed; the file is incomplete";
+//   "spline editor: all 2048 slots are in use; the rest of FILE is not loaded";
+//   "spline editor: out of memory; FILE is loaded only in part".
 
 #include "system/math/splines/cubic/cubicSpline.h"
 
@@ -58,20 +65,27 @@ struct splineEditor_t {
     unsigned char slotsFull;
 };
 
-// Puts the editor in its start state (releasing any strokes it still holds).
+// Sets up slot 0 as an empty stroke of width 3; strokes loaded before it,
+// the counters and the save number stay.
 void splineEditorInit(void);
 // One frame: dragging, strokes, undo, drawing in a 2D view of window pixels,
 // and saving on F1 / F2. Reads the input flags of isUserExit.
 void splineEditorRun(void);
-// Releases every stroke and leaves the editor empty.
+// Releases the points of every slot; the counts, widths and counters stay
+// (the links are dropped, so nothing reaches freed points).
 void splineEditorDeinit(void);
+// For tests and benchmarks: releases every point and puts all state back to
+// its start values, as before the first init.
+void splineEditorReset(void);
 // Appends the strokes of a drawing file in new slots (the last one becomes
 // current); a file that cannot be opened adds none.
 void splineEditorLoad(const char* filename);
+// For tests, the fuzz target and benchmarks: the whole state, read only.
 const splineEditor_t* splineEditorGetState(void);
 
-// The OpenGL calls the editor draws its strokes with, behind one table so a
-// test can see what is drawn; colours and sizes go straight to OpenGL.
+// For tests and benchmarks: the OpenGL calls the editor draws its strokes
+// with, behind one table so a test can see what is drawn; colours and sizes
+// go straight to OpenGL.
 struct splineEditorDrawPlatform_t {
     void (*lineWidth)(float width);
     void (*begin)(unsigned int mode);

@@ -14,11 +14,13 @@ extern unsigned char enterPressed, f1Pressed, f2Pressed, deletePressed, zPressed
 extern unsigned int lineWidth;        // editor line width, Page Up / Page Down
 extern signed char lineRedraw;        // editor point spacing, digit keys 1-9
 
-// Puts every flag, value and wait back to its start value.
+// For the apps, tests and benchmarks: every flag, value and wait back to
+// its start value.
 void inputInit(void);
 // 1 once the user has asked to leave (window close or Escape), for good.
 int isUserExit(void);
-// 1 when that request was the window's close (not Escape); reads no events.
+// For the main loop: 1 when that request was the window's close (not
+// Escape); reads no events.
 int inputQuitRequested(void);
 
 #endif

@@ -56,8 +56,9 @@ int gui_component_mouse_entered(const gui_component_t* c, int mouse_x, int mouse
 void gui_component_set_dimension4i(gui_component_t* c, int tx, int ty, int tw, int th);
 // Sets the corner, and the size to the kind's default (none: size kept).
 void gui_component_set_dimension2i(gui_component_t* c, int tx, int ty);
-// Where a label's text starts, laid out over nw units from the base corner
-// (bx, by), which already includes any offset.
+// For tests (the label drawing uses it): where a label's text starts, laid
+// out over nw units from the base corner (bx, by), which already includes
+// any offset.
 void gui_component_text_position(const gui_component_t* c, int bx, int by, int nw,
                                  int* rasterX, int* rasterY);
 
@@ -79,8 +80,9 @@ void gui_component_draw(const gui_component_t* c); // by kind; unknown kinds dra
 
 // --- pointer ---
 void init_gui_mouse(gui_mouse_t* mouse);
-gui_mouse_t* get_gui_mouse(void); // the player screen's pointer state
-// Window pixels (origin top left) to GUI units, in proportion to the window.
+gui_mouse_t* get_gui_mouse(void); // for tests: the player screen's pointer state
+// For tests (menuDraw uses it): window pixels (origin top left) to GUI
+// units, in proportion to the window.
 void menuPointerToGui(int windowX, int windowY, int* guiX, int* guiY);
 
 // --- the player screen ---
@@ -92,10 +94,11 @@ void menuInit(void);
 int menuDraw(void);
 // Runs the player screen on its own in an 800 x 500 window until closed.
 void draw_menu(void);
-// Deletes the raster font and puts every piece of module state back to its
-// program-start value; call while the OpenGL context still exists.
+// For the apps, tests and benchmarks: deletes the raster font and puts every
+// piece of module state back to its program-start value; call while the
+// OpenGL context still exists.
 void menuDeinit(void);
-// What a close request calls to silence the music: soundStop, or for a test
+// For tests: what a close request calls to silence the music, soundStop or
 // another function (null restores soundStop).
 void menuSetSoundStop(void (*stop)(void));
 

@@ -15,7 +15,7 @@ extern float aspectRatio;
 
 // Computes every dimension, then brings up SDL's video subsystem.
 void windowInit(unsigned int width, unsigned int height, unsigned int fullscreenFlag);
-// Puts the module back to its start state (tests; a second windowInit).
+// For tests (and before a second windowInit): the module back to its start state.
 void windowReset(void);
 void resetViewport(void);
 void setScreenDimensions(int width, int height);

@@ -9,9 +9,9 @@ int windowShow(void);               // 1 on success, -1 when the mode cannot be 
 void windowSetTitle(const char* text);
 void windowSetTitleTimer(const char* text); // shows "title text"; title is kept
 void windowDeinit(void);            // the last call into SDL
-unsigned int windowGetVideoFlags(void); // the flags windowShow passes to SDL (for tests)
-// After windowInit: 0 when SDL found no display and fell back to a driver
-// that shows nothing, unless SDL_VIDEODRIVER asked for a driver.
+unsigned int windowGetVideoFlags(void); // for tests: the flags windowShow passes to SDL
+// For the entry, after windowInit: 0 when SDL found no display and fell
+// back to a driver that shows nothing, unless SDL_VIDEODRIVER asked for one.
 int windowHasDisplay(void);
 
 #endif

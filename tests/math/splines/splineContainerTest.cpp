@@ -259,9 +259,25 @@ TEST_F(SplineContainer, DeletedContainersAreCutOffTheList)
     EXPECT_EQ(getSplineContainerHead(), e);
 }
 
-// Deleting layers releases their splines and points (LeakSanitizer) and
-// leaves the container drawable and appendable (AddressSanitizer).
-TEST_F(SplineContainer, DeletedLayersAreReleasedAndCutOffTheirContainer)
+// The caller's own release of splines it held past deleteSplineLayer.
+void releaseHeldSplines(spline* s)
+{
+    while (s) {
+        spline* next = s->next;
+        for (splinePoint* p = s->splinePointHead; p;) {
+            splinePoint* following = p->next;
+            free(p);
+            p = following;
+        }
+        free(s);
+        s = next;
+    }
+}
+
+// Deleting layers releases the layer records only: their splines and points
+// stay the caller's (AddressSanitizer, and the caller's own release would be
+// a double free), and the container is left drawable and appendable.
+TEST_F(SplineContainer, DeletedLayersAreCutOffTheirContainerAndTheirSplinesStay)
 {
     splineContainer* c = load(curveBlock(3));
     ASSERT_NE(c, nullptr);
@@ -279,15 +295,22 @@ TEST_F(SplineContainer, DeletedLayersAreReleasedAndCutOffTheirContainer)
     EXPECT_EQ(c->size, 1u);
     EXPECT_EQ(c->splineLayerTail, first);
     EXPECT_EQ(first->next, nullptr);
+    EXPECT_EQ(s->size, 2u) << "the spline outlives its layer";
+    EXPECT_EQ(s->splinePointTail->y, 5.0f);
+    EXPECT_EQ(s->splinePointHead->next, s->splinePointTail);
+    releaseHeldSplines(s);
     drawSplineContainer(c, 0, 1);
     EXPECT_EQ(strips.size(), 1u);
     splineLayer* again = addSplineLayer(c);
     EXPECT_EQ(first->next, again);
 
+    spline* held = first->splineHead;
     deleteSplineLayer(c->splineLayerHead);
     EXPECT_EQ(c->size, 0u);
     EXPECT_EQ(c->splineLayerHead, nullptr);
     EXPECT_EQ(c->splineLayerTail, nullptr);
+    EXPECT_EQ(held->size, 3u);
+    releaseHeldSplines(held);
     deleteSplineLayer(nullptr);
 }
 

@@ -197,6 +197,7 @@ protected:
             GTEST_SKIP() << "no X display for an OpenGL window";
         warmUpDriver();
         inputInit();
+        splineEditorReset();
         splineEditorInit();
         splineEditorSetDrawPlatform(&recorder);
     }
@@ -486,6 +487,58 @@ TEST_F(SplineEditor, LoadAppliesTheStrokeRulesOnce)
     EXPECT_EQ(state().bSHead[2], nullptr);
 }
 
+// Guards against init wiping strokes loaded before it or the save number,
+// and against deinit leaving links to released points: after it the counts
+// stay, and a later init and run must neither reach freed memory nor save a
+// count whose points are gone.
+TEST_F(SplineEditor, InitKeepsLoadedStrokesAndDeinitKeepsTheCounts)
+{
+    InTemporaryDirectory directory;
+    mouseX = 5;
+    mouseY = 6;
+    buttonPressed = 1;
+    splineEditorLoad("missing.dat"); // the held button puts a point in slot 0
+    buttonPressed = 0;
+    bytes_t file = threePointRecord();
+    file.word(2).word(5).f(100).f(100).f(-50).f(0);
+    writeFile("in.dat", file.bytes);
+    splineEditorLoad("in.dat");
+    lineWidth = 4; // the current, last loaded stroke takes it
+    f2Pressed = 1;
+    frame(0, 0, false);
+    ASSERT_EQ(state().saveCount, 2);
+
+    splineEditorInit();
+    EXPECT_EQ(state().bSHead[0], nullptr) << "slot 0 is set up empty";
+    EXPECT_EQ(state().bezierPointNum[0], 0);
+    EXPECT_EQ(state().splineWidth[0], 3);
+    EXPECT_EQ(state().splinesNum, 2);
+    EXPECT_EQ(slotPoints(1), (std::vector<std::pair<float, float>>{{0, 0}, {10, 5}, {20, 0}}));
+    EXPECT_EQ(slotPoints(2), (std::vector<std::pair<float, float>>{{100, 100}, {150, 100}}));
+    EXPECT_EQ(state().saveCount, 2);
+
+    splineEditorDeinit();
+    EXPECT_EQ(state().splinesNum, 2);
+    EXPECT_EQ(state().splinesMax, 3);
+    EXPECT_EQ(state().bezierPointNum[1], 3);
+    EXPECT_EQ(state().splineWidth[2], 4);
+    EXPECT_EQ(state().saveCount, 2);
+    for (int slot = 0; slot < SPLINE_EDITOR_SLOTS; slot++)
+        ASSERT_EQ(state().bSHead[slot], nullptr) << "slot " << slot;
+
+    splineEditorInit();
+    ctrlPressed = shiftPressed = 1;
+    frame(100, 100, true); // overlays and the grab search walk every slot
+    ctrlPressed = shiftPressed = 0;
+    stroke({{200, 200}, {220, 200}});
+    EXPECT_EQ(state().bezierPointNum[2], 2) << "the slot's old count is gone with its points";
+    f1Pressed = 1;
+    frame(0, 0, false);
+    bytes_t saved;
+    saved.word(2).word(4).f(200).f(200).f(-20).f(0);
+    EXPECT_EQ(readFile("draw2.dat"), saved.bytes);
+}
+
 // Only points whose data is wholly in the file are kept, and a record
 // without its width word adds no slot; any read past what was written would
 // show as garbage points.
@@ -496,6 +549,7 @@ TEST_F(SplineEditor, CutShortFilesYieldOnlyCompletePoints)
     file.word(4).word(3).f(1).f(2).f(3).f(4);
     for (size_t cut = 33; cut < 48; cut++) {
         writeFile("cut.dat", file.bytes, cut);
+        splineEditorReset();
         splineEditorInit();
         splineEditorLoad("cut.dat");
         size_t whole = cut < 40 ? 0 : (cut - 40) / 8;
@@ -511,6 +565,7 @@ TEST_F(SplineEditor, CutShortFilesYieldOnlyCompletePoints)
     bytes_t negative;
     negative.word(uint32_t(-5)).word(3).word(1).word(7).f(1).f(2);
     writeFile("negative.dat", negative.bytes);
+    splineEditorReset();
     splineEditorInit();
     splineEditorLoad("negative.dat");
     EXPECT_EQ(state().splinesNum, 2);
