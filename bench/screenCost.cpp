@@ -44,6 +44,7 @@ int runEmptyFrames(void)
 
 pid_t start(const std::string& program, const char* argument)
 {
+    fflush(stdout); // or the child's copy of the buffer prints it again
     pid_t pid = fork();
     if (pid == 0) {
         if (chdir(TESSELLUNE_SOURCE_DIR) != 0) // the player reads data/ from here
@@ -93,19 +94,26 @@ long statusKb(pid_t pid, const char* key)
     return value;
 }
 
+// The first line a command prints, without its newline.
+std::string firstLine(const std::string& command)
+{
+    FILE* out = popen((command + " 2>/dev/null").c_str(), "r");
+    char line[256] = "";
+    if (out) {
+        if (!fgets(line, sizeof line, out))
+            line[0] = 0;
+        pclose(out);
+    }
+    line[strcspn(line, "\n")] = 0;
+    return line;
+}
+
 std::string windowOf(pid_t pid)
 {
     for (int tries = 0; tries < 200; tries++) {
-        std::string command = "xdotool search --onlyvisible --pid " + std::to_string(pid) + " 2>/dev/null";
-        FILE* out = popen(command.c_str(), "r");
-        char id[64] = "";
-        bool found = out && fgets(id, sizeof id, out);
-        if (out)
-            pclose(out);
-        if (found) {
-            id[strcspn(id, "\n")] = 0;
+        std::string id = firstLine("xdotool search --onlyvisible --pid " + std::to_string(pid));
+        if (!id.empty())
             return id;
-        }
         usleep(100000);
     }
     return "";
@@ -167,6 +175,12 @@ int main(int argc, char** argv)
     if (system(click.c_str()) != 0)
         fprintf(stderr, "screenCost: could not click PLAY\n");
     sleep(1);
+    // A playing song puts its number, title and length in the caption.
+    std::string caption = firstLine("xdotool getwindowname " + window);
+    if (caption == "Tessellune")
+        fprintf(stderr, "screenCost: PLAY started no song: the playing figure is idle too\n");
+    else
+        printf("playing \"%s\"\n", caption.c_str());
     double playingShare = measure(screen, seconds);
     report("player screen, playing", playingShare, screen);
     stop(screen);
