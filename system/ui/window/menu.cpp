@@ -8,6 +8,7 @@
 #include <GL/glu.h>
 #include <SDL.h>
 #include <cassert>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,7 @@ namespace {
 // whatever another module compiled right after a 128-name block.
 const int FONT_LISTS = 256;
 const int FONT_PITCH = 10;  // units a glyph moves the raster position right
+const int FONT_ROWS = 13;   // rows of a glyph in font_rasters
 const int TEXT_DROP = 5;    // the text's raster position sits this far below a box's middle
 
 enum { EVENT_NONE, EVENT_QUIT, EVENT_KEY_DOWN, EVENT_BUTTON_DOWN, EVENT_BUTTON_UP };
@@ -65,6 +67,77 @@ menuState_t menu;
 
 // --- raster font -------------------------------------------------------
 
+// Why the glyphs are rectangles and not bitmaps: Mesa's software renderer
+// draws every glBitmap kept in a display list as a draw call of its own and
+// keeps about 60 kB of rasteriser state for each until the frame is shown,
+// so the player screen's 750 glyphs cost 40 % of a core and 45 MB. A glyph
+// list therefore fills the glyph's pixels with window-aligned rectangles
+// (cheap to draw, no state change), then moves the raster position with a
+// glBitmap of size 0, exactly as the glyph's own bitmap would, and moves the
+// rectangles' origin the same 10 pixels. print_string sets up that window
+// space at the raster position, so the pixels and the raster position come
+// out as glBitmap(8, 13, 0, 2, 10, 0, row) would leave them.
+
+// Runs of set bits in one glyph row, leftmost pixel = bit 7.
+int rowRuns(unsigned char bits, int* starts, int* ends)
+{
+    int runs = 0;
+    for (int column = 0; column < 8;) {
+        if (!(bits & (0x80 >> column))) {
+            column++;
+            continue;
+        }
+        starts[runs] = column;
+        while (column < 8 && (bits & (0x80 >> column)))
+            column++;
+        ends[runs++] = column;
+    }
+    return runs;
+}
+
+bool rowHasRun(unsigned char bits, int start, int end)
+{
+    int starts[8], ends[8];
+    int runs = rowRuns(bits, starts, ends);
+    for (int i = 0; i < runs; i++)
+        if (starts[i] == start && ends[i] == end)
+            return true;
+    return false;
+}
+
+// Row 0 of the table is the glyph's bottom row; a run repeated in the rows
+// above becomes one taller rectangle. A blank glyph draws nothing.
+void compileGlyph(const unsigned char* rows)
+{
+    bool begun = false;
+    for (int row = 0; row < FONT_ROWS; row++) {
+        int starts[8], ends[8];
+        int runs = rowRuns(rows[row], starts, ends);
+        for (int i = 0; i < runs; i++) {
+            if (row > 0 && rowHasRun(rows[row - 1], starts[i], ends[i]))
+                continue; // part of the rectangle begun below
+            int top = row + 1;
+            while (top < FONT_ROWS && rowHasRun(rows[top], starts[i], ends[i]))
+                top++;
+            if (!begun)
+                glBegin(GL_QUADS);
+            begun = true;
+            float x0 = float(starts[i]), x1 = float(ends[i]), y0 = float(row), y1 = float(top);
+            glVertex2f(x0, y0);
+            glVertex2f(x0, y1);
+            glVertex2f(x1, y1);
+            glVertex2f(x1, y0);
+        }
+    }
+    if (begun)
+        glEnd();
+    // Mesa ignores a listed zero-size glBitmap whose image pointer is null:
+    // it must point somewhere, though nothing is read.
+    static const GLubyte noImage = 0;
+    glBitmap(0, 0, 0.0f, 0.0f, float(FONT_PITCH), 0.0f, &noImage);
+    glTranslatef(float(FONT_PITCH), 0.0f, 0.0f);
+}
+
 void make_raster_font(void)
 {
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -77,19 +150,65 @@ void make_raster_font(void)
     // move the raster position.
     for (int code = FONT_FIRST_CODE; code <= 126; code++) {
         glNewList(menu.font_offset + unsigned(code), GL_COMPILE);
-        glBitmap(8, 13, 0.0f, 2.0f, float(FONT_PITCH), 0.0f, font_rasters[code - FONT_FIRST_CODE]);
+        compileGlyph(font_rasters[code - FONT_FIRST_CODE]);
         glEndList();
     }
 }
 
+// Window pixels with the origin on the pixel where glBitmap would put the
+// glyph's lower-left corner: the raster position less the y origin of 2,
+// rounded down as Mesa rounds it. Depth maps to the raster position's, so a
+// depth test would see the same values. The colour is the raster colour, as
+// for a bitmap; the polygon states that do not apply to bitmaps are off.
+void glyphSpaceBegin(const GLfloat raster[4], GLfloat projection[16])
+{
+    GLint viewport[4];
+    GLfloat rasterColour[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glGetFloatv(GL_CURRENT_RASTER_COLOR, rasterColour);
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    glPushAttrib(GL_LIST_BIT | GL_ENABLE_BIT | GL_POLYGON_BIT | GL_TRANSFORM_BIT);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_POLYGON_SMOOTH);
+    glDisable(GL_POLYGON_STIPPLE);
+    glDisable(GL_LIGHTING);
+    glColor4fv(rasterColour);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(viewport[0], viewport[0] + viewport[2], viewport[1], viewport[1] + viewport[3], 0.0, -1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    const float epsilon = 0.0001f;
+    glTranslatef(floorf(raster[0] + epsilon), floorf(raster[1] + epsilon - 2.0f), raster[2]);
+}
+
+// The projection is put back by value: the GUI pass already holds a pushed
+// projection, and the stack may be only two deep.
+void glyphSpaceEnd(const GLfloat projection[16])
+{
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixf(projection);
+    glPopAttrib();
+}
+
 void print_string(const char* text)
 {
-    if (menu.font_offset == 0)
+    GLboolean valid = GL_FALSE;
+    glGetBooleanv(GL_CURRENT_RASTER_POSITION_VALID, &valid);
+    // An invalid raster position draws nothing and stays where it is.
+    if (menu.font_offset == 0 || !valid)
         return;
-    glPushAttrib(GL_LIST_BIT);
+    GLfloat raster[4], colour[4], projection[16];
+    glGetFloatv(GL_CURRENT_RASTER_POSITION, raster);
+    glGetFloatv(GL_CURRENT_COLOR, colour); // not in an attribute group without the raster position
+    glyphSpaceBegin(raster, projection);
     glListBase(menu.font_offset);
     glCallLists(GLsizei(strlen(text)), GL_UNSIGNED_BYTE, text);
-    glPopAttrib();
+    glyphSpaceEnd(projection);
+    glColor4fv(colour);
 }
 
 // The text's colour is whatever is current here: glRasterPos latches it.
