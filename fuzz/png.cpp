@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to the PNG loader through a file, the only way in.
 // Any crash, sanitizer report or leak is a fault; null is a fine answer.
 //   tools/build.sh fuzz && build-fuzz/fuzz_png fuzz/corpus/png
-// Further seeds: the PngSuite and the corrupt-file collection of the shared
-// test data (../shared/testdata/pngsuite, ../shared/testdata/png-corrupt).
+// Further seeds: the PngSuite and the corrupt-file collection the tests use
+// (tests/data/pngsuite, tests/data/png-corrupt).
 
 #include "system/graphics/image/image.h"
 

@@ -17,99 +17,11 @@
 
 namespace {
 
-class AudioLayerTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        audioShutdown();
-        audioSetOutput(AUDIO_OUTPUT_PULL);
-        ASSERT_EQ(audioSystemInit(512), AUDIO_OK);
-    }
-    void TearDown() override { audioShutdown(); }
-
-    audioChannel_t play(const std::string& path)
-    {
-        audioSound_t sound = 0;
-        audioChannel_t channel = 0;
-        EXPECT_EQ(audioSystemCreateSound(path.c_str(), &sound), AUDIO_OK) << path << ": " << audioLastError();
-        EXPECT_EQ(audioSystemPlaySound(sound, 0, &channel), AUDIO_OK) << path;
-        return channel;
-    }
-
-    // Renders until the channel ends (or `most` seconds); returns the mix.
-    std::vector<float> renderToEnd(audioChannel_t channel, double most)
-    {
-        std::vector<float> mix;
-        const int block = 4410;
-        int playing = 1;
-        while (playing && mix.size() < size_t(most * AUDIO_RATE) * 2) {
-            size_t at = mix.size();
-            mix.resize(at + block * 2);
-            audioRender(mix.data() + at, block);
-            audioChannelIsPlaying(channel, &playing);
-        }
-        return mix;
-    }
-};
-
 struct durationCase_t {
     const char* file;
     double seconds;
     bool audible;
 };
-
-// Guards against a format that does not load, is silent, or plays for the
-// wrong time (a wrong rate or a lost tail).
-TEST_F(AudioLayerTest, EveryTestFormatLoadsSoundsAndLastsItsLength)
-{
-    REQUIRE_TEST_DATA(dir, "audio");
-    const durationCase_t cases[] = {
-        {"galway-16s.ogg", 15.832, true},  {"galway-16s.mp3", 15.882, true},
-        {"galway-16s.flac", 15.832, true}, {"galway-16s.opus", 15.832, true},
-        {"galway-16s-mono-16k.opus", 15.832, true}, {"freedesktop-complete.oga", 1.089, true},
-        {"gnome-audio-error.wav", 0.499, true}, {"sound-icons-piano-3.wav", 0.757, true},
-        {"openmpt-test-64samples.flac", 0.0048, false},
-    };
-    for (const auto& c : cases) {
-        audioChannel_t channel = play(dir + "/" + c.file);
-        std::vector<float> mix = renderToEnd(channel, 30);
-        // Rendering stops at the 0.1 s block in which the sound ended.
-        double played = double(mix.size() / 2) / AUDIO_RATE;
-        EXPECT_NEAR(played, c.seconds, 0.1) << c.file;
-        if (c.audible) {
-            EXPECT_GT(rootMeanSquare(mix.data(), mix.size()), 0.01) << c.file;
-        }
-        audioSystemClose();
-        ASSERT_EQ(audioSystemInit(512), AUDIO_OK);
-    }
-}
-
-TEST_F(AudioLayerTest, EveryTestModuleLoadsAndSoundsWhateverItsName)
-{
-    REQUIRE_TEST_DATA(dir, "modules");
-    std::vector<std::string> files = {
-        "libxmp-pattern_jump_ft2_break.xm", "libxmp-pattern_jump_it_break.it",
-        "libxmp-pattern_jump_st3_break.s3m", "libxmp-portamento_sustain.it",
-        "libxmp-stereo.s3m", "libxmp-test.xm", "openmpt-test.mod", "openmpt-test.xm"};
-    if (!testDataDir("modules/gpl-game-music").empty())
-        for (const char* f : {"high-score.mod", "gd-matth.it", "gd-giirm.s3m", "music_menu.zik"})
-            files.push_back(std::string("gpl-game-music/") + f);
-    for (const auto& file : files) {
-        audioChannel_t channel = play(dir + "/" + file);
-        uint32_t order = 99;
-        EXPECT_EQ(audioChannelGetPosition(channel, &order, AUDIO_TIME_ORDER), AUDIO_OK) << file;
-        EXPECT_EQ(order, 0u) << file;
-        std::vector<float> mix = renderToEnd(channel, 20);
-        // These two test files hold patterns but no sample data: silent in
-        // the module library's own player too.
-        bool silentByDesign = file == "libxmp-test.xm" || file == "openmpt-test.xm";
-        if (!silentByDesign) {
-            EXPECT_GT(peak(mix.data(), mix.size()), 0.001f) << file;
-        }
-        audioSystemClose();
-        ASSERT_EQ(audioSystemInit(512), AUDIO_OK);
-    }
-}
 
 // One module's order:row timeline, as the library's own trace lists it.
 struct trace_t {
@@ -148,17 +60,68 @@ std::vector<trace_t> readTraces(const std::string& path)
     return traces;
 }
 
-// Guards the sync's source: order and row must move exactly as the module
-// library reports them, block by block (64 frames at 44.1 kHz, as traced).
-TEST_F(AudioLayerTest, ModuleOrderAndRowFollowTheLibrarysTrace)
-{
-    REQUIRE_TEST_DATA(dir, "modules");
-    std::vector<trace_t> traces = readTraces(dir + "/position-trace-libopenmpt-0.6.9.txt");
-    ASSERT_GE(traces.size(), 8u);
-    for (const trace_t& trace : traces) {
-        std::string path = dir + "/" + trace.file;
-        if (readBytes(path).empty())
-            continue; // the optional folder is absent
+class AudioLayerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        audioShutdown();
+        audioSetOutput(AUDIO_OUTPUT_PULL);
+        ASSERT_EQ(audioSystemInit(512), AUDIO_OK);
+    }
+    void TearDown() override { audioShutdown(); }
+
+    audioChannel_t play(const std::string& path)
+    {
+        audioSound_t sound = 0;
+        audioChannel_t channel = 0;
+        EXPECT_EQ(audioSystemCreateSound(path.c_str(), &sound), AUDIO_OK) << path << ": " << audioLastError();
+        EXPECT_EQ(audioSystemPlaySound(sound, 0, &channel), AUDIO_OK) << path;
+        return channel;
+    }
+
+    // Renders until the channel ends (or `most` seconds); returns the mix.
+    std::vector<float> renderToEnd(audioChannel_t channel, double most)
+    {
+        std::vector<float> mix;
+        const int block = 4410;
+        int playing = 1;
+        while (playing && mix.size() < size_t(most * AUDIO_RATE) * 2) {
+            size_t at = mix.size();
+            mix.resize(at + block * 2);
+            audioRender(mix.data() + at, block);
+            audioChannelIsPlaying(channel, &playing);
+        }
+        return mix;
+    }
+
+    void expectLastsItsLength(const std::string& dir, const durationCase_t& c)
+    {
+        audioChannel_t channel = play(dir + "/" + c.file);
+        std::vector<float> mix = renderToEnd(channel, 30);
+        // Rendering stops at the 0.1 s block in which the sound ended.
+        double played = double(mix.size() / 2) / AUDIO_RATE;
+        EXPECT_NEAR(played, c.seconds, 0.1) << c.file;
+        if (c.audible) {
+            EXPECT_GT(rootMeanSquare(mix.data(), mix.size()), 0.01) << c.file;
+        }
+        restart();
+    }
+
+    void expectLoadsAtOrderZeroAndSounds(const std::string& path, bool audible)
+    {
+        audioChannel_t channel = play(path);
+        uint32_t order = 99;
+        EXPECT_EQ(audioChannelGetPosition(channel, &order, AUDIO_TIME_ORDER), AUDIO_OK) << path;
+        EXPECT_EQ(order, 0u) << path;
+        std::vector<float> mix = renderToEnd(channel, 20);
+        if (audible) {
+            EXPECT_GT(peak(mix.data(), mix.size()), 0.001f) << path;
+        }
+        restart();
+    }
+
+    void expectFollowsTrace(const std::string& path, const trace_t& trace)
+    {
         audioChannel_t channel = play(path);
         std::vector<std::string> seen;
         int lastOrder = -1, lastRow = -1;
@@ -184,9 +147,78 @@ TEST_F(AudioLayerTest, ModuleOrderAndRowFollowTheLibrarysTrace)
         if (trace.events.size() < trace.changes)
             seen.resize(std::min(seen.size(), expected.size()));
         EXPECT_EQ(seen, expected) << trace.file;
+        restart();
+    }
+
+    void restart(void)
+    {
         audioSystemClose();
         ASSERT_EQ(audioSystemInit(512), AUDIO_OK);
     }
+};
+
+// Guards against a format that does not load, is silent, or plays for the
+// wrong time (a wrong rate or a lost tail).
+TEST_F(AudioLayerTest, EveryTestFormatLoadsSoundsAndLastsItsLength)
+{
+    const durationCase_t cases[] = {
+        {"galway-16s.ogg", 15.832, true},  {"galway-16s.mp3", 15.882, true},
+        {"galway-16s.flac", 15.832, true}, {"galway-16s.opus", 15.832, true},
+        {"galway-16s-mono-16k.opus", 15.832, true}, {"freedesktop-complete.oga", 1.089, true},
+        {"gnome-audio-error.wav", 0.499, true}, {"openmpt-test-64samples.flac", 0.0048, false},
+    };
+    for (const auto& c : cases)
+        expectLastsItsLength(testDataDir("audio"), c);
+}
+
+// The modules that travel with the code are the libraries' own small test
+// files; see GplFilesLoadSoundAndFollowTheTrace for real songs.
+const char* const TEST_MODULES[] = {
+    "libxmp-pattern_jump_ft2_break.xm", "libxmp-pattern_jump_it_break.it",
+    "libxmp-pattern_jump_st3_break.s3m", "libxmp-portamento_sustain.it",
+    "libxmp-stereo.s3m", "libxmp-test.xm", "openmpt-test.mod", "openmpt-test.xm"};
+const char* const GPL_MODULES[] = {"high-score.mod", "gd-matth.it", "gd-giirm.s3m", "music_menu.zik"};
+
+TEST_F(AudioLayerTest, EveryTestModuleLoadsAndSoundsWhateverItsName)
+{
+    for (const char* file : TEST_MODULES) {
+        // These two test files hold patterns but no sample data: silent in
+        // the module library's own player too.
+        bool silentByDesign = strcmp(file, "libxmp-test.xm") == 0 || strcmp(file, "openmpt-test.xm") == 0;
+        expectLoadsAtOrderZeroAndSounds(testDataDir("modules") + "/" + file, !silentByDesign);
+    }
+}
+
+// Guards the sync's source: order and row must move exactly as the module
+// library reports them, block by block (64 frames at 44.1 kHz, as traced).
+TEST_F(AudioLayerTest, ModuleOrderAndRowFollowTheLibrarysTrace)
+{
+    std::string dir = testDataDir("modules");
+    int followed = 0;
+    for (const trace_t& trace : readTraces(dir + "/position-trace-libopenmpt-0.6.9.txt"))
+        if (std::find(std::begin(TEST_MODULES), std::end(TEST_MODULES), trace.file) != std::end(TEST_MODULES)) {
+            expectFollowsTrace(dir + "/" + trace.file, trace);
+            followed++;
+        }
+    EXPECT_EQ(followed, 8) << "every test module has its trace";
+}
+
+// The same checks on real songs and a mono 16 kHz WAV whose licence keeps
+// them out of the repository.
+TEST_F(AudioLayerTest, GplFilesLoadSoundAndFollowTheTrace)
+{
+    REQUIRE_OUTSIDE_TEST_DATA(audio, "audio", "GPL");
+    REQUIRE_OUTSIDE_TEST_DATA(songs, "modules/gpl-game-music", "GPL");
+    expectLastsItsLength(audio, {"sound-icons-piano-3.wav", 0.757, true});
+    for (const char* file : GPL_MODULES)
+        expectLoadsAtOrderZeroAndSounds(songs + "/" + file, true);
+    int followed = 0;
+    for (const trace_t& trace : readTraces(testDataDir("modules") + "/position-trace-libopenmpt-0.6.9.txt"))
+        if (trace.file.compare(0, 15, "gpl-game-music/") == 0) {
+            expectFollowsTrace(songs + "/" + trace.file.substr(15), trace);
+            followed++;
+        }
+    EXPECT_EQ(followed, 4);
 }
 
 // Guards the resampler: a tone stored at another rate keeps its pitch.
@@ -224,7 +256,7 @@ TEST_F(AudioLayerTest, ResampledTonesKeepTheirPitch)
 // from there is what continuous playback plays at that time.
 TEST_F(AudioLayerTest, SeekingLandsWhereContinuousPlaybackIs)
 {
-    REQUIRE_TEST_DATA(dir, "audio");
+    std::string dir = testDataDir("audio");
     for (const char* file : {"galway-16s.flac", "galway-16s.ogg", "galway-16s.opus", "galway-16s.mp3"}) {
         audioSound_t sound;
         ASSERT_EQ(audioSystemCreateSound((dir + "/" + file).c_str(), &sound), AUDIO_OK);
@@ -351,7 +383,7 @@ TEST_F(AudioLayerTest, DamagedAndForeignBytesFailWithAReason)
     EXPECT_NE(audioSystemCreateSoundMemory(fakeModule, 1084, &sound), AUDIO_ERR_MEMORY);
 
     // A file cut short plays what it has and then ends.
-    REQUIRE_TEST_DATA(dir, "audio");
+    std::string dir = testDataDir("audio");
     for (const char* file : {"galway-16s.ogg", "galway-16s.flac", "galway-16s.mp3", "galway-16s.opus"}) {
         std::vector<unsigned char> bytes = readBytes(dir + "/" + file);
         ASSERT_FALSE(bytes.empty());

@@ -1,6 +1,5 @@
 #include "tests/audio/audioTestSupport.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -28,13 +27,6 @@ void removeTempDir(void)
 extern "C" const char* __lsan_default_suppressions(void)
 {
     return "leak:vorbis_info_init\n";
-}
-
-std::string testDataDir(const char* name)
-{
-    std::string path = std::string(TESSELLUNE_SOURCE_DIR "/../shared/testdata/") + name;
-    struct stat info;
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? path : std::string();
 }
 
 std::string testTempDir(void)

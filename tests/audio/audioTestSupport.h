@@ -1,21 +1,16 @@
 #ifndef TESSELLUNE_TEST_AUDIOTESTSUPPORT_H
 #define TESSELLUNE_TEST_AUDIOTESTSUPPORT_H
 
-// Shared by the audio tests: the shared test data folders, a temporary
-// folder, and measurements of rendered sound (the song writers are shared
-// with the end-to-end tools in tests/support/testSongs.h).
+// Shared by the audio tests: a temporary folder and measurements of rendered
+// sound (the song writers are shared with the end-to-end tools in
+// tests/support/testSongs.h, the test file folders are in
+// tests/support/testData.h).
 
+#include "tests/support/testData.h"
 #include "tests/support/testSongs.h"
 
 #include <cstddef>
 #include <string>
-
-// The folder under the shared test data, "" when it is not there.
-std::string testDataDir(const char* name);
-#define REQUIRE_TEST_DATA(variable, name)                                        \
-    std::string variable = testDataDir(name);                                    \
-    if (variable.empty())                                                        \
-        GTEST_SKIP() << "shared test data folder " << (name) << " is absent"
 
 // A fresh folder for this process's files, removed at exit.
 std::string testTempDir(void);

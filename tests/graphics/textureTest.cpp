@@ -2,11 +2,11 @@
 #include "system/graphics/image/image.h"
 #include "tests/graphics/glCanvas.h"
 #include "tests/support/glWindow.h"
+#include "tests/support/testData.h"
 
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
-#include <filesystem>
 #include <string>
 
 namespace {
@@ -134,9 +134,7 @@ TEST(ImageTextureTest, ChannelCountChoosesTheFormatAndAlphaFlag)
 // sanitizer build reports) or losing the image's own size.
 TEST(ImageTextureTest, LoadImageTurnsAPngFileIntoATexture)
 {
-    std::string file = TESSELLUNE_SOURCE_DIR "/../shared/testdata/pngsuite/basn3p08.png";
-    if (!std::filesystem::exists(file))
-        GTEST_SKIP() << "shared test data absent";
+    std::string file = testDataDir("pngsuite") + "/basn3p08.png";
     REQUIRE_CANVAS();
     texture_t texture = imageLoadImage(file.c_str());
     expectFreshRecord(texture, 32, 32, 0);

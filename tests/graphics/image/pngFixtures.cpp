@@ -136,9 +136,3 @@ int countOpenFiles(void)
     closedir(fds);
     return count;
 }
-
-std::string testDataDir(void)
-{
-    std::string dir = TESSELLUNE_SOURCE_DIR "/../shared/testdata";
-    return std::filesystem::is_directory(dir) ? dir : "";
-}

@@ -28,7 +28,4 @@ void removeScratchDir(const std::string& dir);
 // Open file descriptors of this process, to see that nothing stays open.
 int countOpenFiles(void);
 
-// The shared test data folder, or "" when it is absent.
-std::string testDataDir(void);
-
 #endif

@@ -1,5 +1,6 @@
 #include "system/graphics/image/image.h"
 #include "tests/graphics/image/pngFixtures.h"
+#include "tests/support/testData.h"
 
 #include <gtest/gtest.h>
 
@@ -94,14 +95,7 @@ void expectAgreesWithReference(const fs::path& file)
 
 class PngSuiteTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        data = testDataDir();
-        if (data.empty())
-            GTEST_SKIP() << "shared test data absent";
-        suite = data + "/pngsuite";
-    }
-    std::string data, suite;
+    std::string suite = testDataDir("pngsuite"), corruptDir = testDataDir("png-corrupt");
 };
 
 // Guards against every decoding fault that changes pixels: a wrong expansion of
@@ -189,7 +183,7 @@ TEST_F(PngSuiteTest, CorruptAndTruncatedFilesGiveNullOrTheReferencePixelsWithNot
         if (file.filename().string()[0] == 'x')
             files.push_back(file);
     EXPECT_EQ(files.size(), 14u);
-    std::vector<fs::path> corrupt = pngFilesIn(data + "/png-corrupt", true);
+    std::vector<fs::path> corrupt = pngFilesIn(corruptDir, true);
     EXPECT_GE(corrupt.size(), 50u);
     files.insert(files.end(), corrupt.begin(), corrupt.end());
     int openBefore = countOpenFiles();
