@@ -2,6 +2,7 @@
 # Set-up, build, and every test: what CI runs. Parts can be run alone:
 #   tools/test.sh unit     GoogleTest suites, release build
 #   tools/test.sh e2e      the real programs driven under Xvfb
+#   tools/test.sh package  an outside project built on the engine, by add_subdirectory and installed
 #   tools/test.sh asan     GoogleTest suites under ASan/UBSan/LeakSanitizer
 #   tools/test.sh fuzz     every fuzz target for TESSELLUNE_FUZZ_SECONDS (default 60) each
 #   tools/test.sh soak     the short soak run (about two minutes)
@@ -12,7 +13,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-all_parts=(unit e2e asan fuzz soak valgrind)
+all_parts=(unit e2e package asan fuzz soak valgrind)
 parts=("$@")
 [ ${#parts[@]} -eq 0 ] && parts=("${all_parts[@]}")
 for part in "${parts[@]}"; do
@@ -41,6 +42,9 @@ run_part() {
     e2e)
       tools/build.sh release
       tools/with-xvfb.sh ctest --test-dir build -L e2e --output-on-failure ;;
+    package)
+      tools/build.sh release
+      ctest --test-dir build -L package --output-on-failure ;;
     asan)
       tools/build.sh asan
       tools/with-xvfb.sh ctest --test-dir build-asan -L unit -j "$(nproc)" --output-on-failure ;;
