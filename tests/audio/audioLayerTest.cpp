@@ -58,19 +58,6 @@ struct durationCase_t {
     bool audible;
 };
 
-// The length a header gives, which the player shows and counts on, must be
-// the length that plays; the channel must report that it got there.
-void expectHeaderLength(const std::string& path, audioChannel_t channel, double played, double tolerance)
-{
-    double seconds = 0;
-    char title[256];
-    ASSERT_EQ(audioReadInfo(path.c_str(), &seconds, title, sizeof title), AUDIO_OK) << path;
-    EXPECT_NEAR(seconds, played, tolerance) << path;
-    int ended = 0;
-    EXPECT_EQ(audioChannelGetEnded(channel, &ended), AUDIO_OK) << path;
-    EXPECT_EQ(ended, 1) << path;
-}
-
 // Guards against a format that does not load, is silent, or plays for the
 // wrong time (a wrong rate or a lost tail).
 TEST_F(AudioLayerTest, EveryTestFormatLoadsSoundsAndLastsItsLength)
@@ -92,8 +79,6 @@ TEST_F(AudioLayerTest, EveryTestFormatLoadsSoundsAndLastsItsLength)
         if (c.audible) {
             EXPECT_GT(rootMeanSquare(mix.data(), mix.size()), 0.01) << c.file;
         }
-        // MP3's header length leaves out the decoder's 25 ms of padding.
-        expectHeaderLength(dir + "/" + c.file, channel, c.seconds, 0.03);
         audioSystemClose();
         ASSERT_EQ(audioSystemInit(512), AUDIO_OK);
     }
@@ -121,12 +106,6 @@ TEST_F(AudioLayerTest, EveryTestModuleLoadsAndSoundsWhateverItsName)
         if (!silentByDesign) {
             EXPECT_GT(peak(mix.data(), mix.size()), 0.001f) << file;
         }
-        // Rendering stops at the 0.1 s block in which the module ended, and
-        // the library plays the last row (0.12 s in these) out past its
-        // estimate of the length.
-        double played = double(mix.size() / 2) / AUDIO_RATE;
-        if (played < 20)
-            expectHeaderLength(dir + "/" + file, channel, played - 0.11, 0.11);
         audioSystemClose();
         ASSERT_EQ(audioSystemInit(512), AUDIO_OK);
     }
@@ -348,38 +327,6 @@ TEST_F(AudioLayerTest, StaleHandlesAndAFullTableAreRefused)
     EXPECT_EQ(audioSystemCreateSound(path.c_str(), &sound), AUDIO_ERR_NOT_READY);
     audioRender(mix, 100); // harmless without a system
     EXPECT_EQ(peak(mix, 200), 0.0f);
-}
-
-// Guards what a folder listing and a title rest on: the title tags the
-// libraries give, a clear failure for what is not music, and the guess by
-// name, which must not open anything.
-TEST_F(AudioLayerTest, HeaderTitlesFailuresAndNames)
-{
-    REQUIRE_TEST_DATA(dir, "audio");
-    double seconds = 0;
-    char title[64];
-    for (const char* file : {"galway-16s.flac", "galway-16s.ogg", "galway-16s.opus", "galway-16s.mp3"}) {
-        ASSERT_EQ(audioReadInfo((dir + "/" + file).c_str(), &seconds, title, sizeof title), AUDIO_OK);
-        EXPECT_STREQ(title, "Galway") << file;
-    }
-    ASSERT_EQ(audioReadInfo((dir + "/gnome-audio-error.wav").c_str(), &seconds, title, sizeof title), AUDIO_OK);
-    EXPECT_STREQ(title, "") << "no tag, no title";
-    std::string module = testTempDir() + "/named.mod";
-    ASSERT_TRUE(writeTestModule(module, 2, 16));
-    ASSERT_EQ(audioReadInfo(module.c_str(), &seconds, title, 6), AUDIO_OK);
-    EXPECT_STREQ(title, "tesse") << "cut to the buffer";
-    EXPECT_NEAR(seconds, 2 * 16 * 0.12, 1e-6);
-
-    EXPECT_EQ(audioReadInfo((dir + "/SOURCES.md").c_str(), &seconds, title, sizeof title), AUDIO_ERR_FORMAT);
-    EXPECT_EQ(seconds, -1.0);
-    EXPECT_STREQ(title, "");
-    EXPECT_EQ(audioReadInfo("/nonexistent/a.ogg", &seconds, title, sizeof title), AUDIO_ERR_FILE);
-    EXPECT_STREQ(audioLastError(), "No such file or directory");
-
-    for (const char* yes : {"wav", "FLAC", "Ogg", "opus", "mp3", "mod", "xm", "IT", "s3m"})
-        EXPECT_TRUE(audioPlaysExtension(yes)) << yes;
-    for (const char* no : {"", "txt", "jpg", "m3u", "pls", "m4a", "wavwavwavwavwavwav"})
-        EXPECT_FALSE(audioPlaysExtension(no)) << no;
 }
 
 // Guards the loaders against bytes that are not what they claim.

@@ -22,6 +22,103 @@
 
 namespace {
 
+// The real-world files collected beside the repository; "" when absent.
+std::string sharedTestData(const char* name)
+{
+    std::string path = std::string(TESSELLUNE_SOURCE_DIR "/../shared/testdata/") + name;
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? path : std::string();
+}
+
+#define REQUIRE_SHARED(variable, name)                                                     \
+    std::string variable = sharedTestData(name);                                           \
+    if (variable.empty())                                                                  \
+        GTEST_SKIP() << "../shared/testdata/" << (name) << " is absent"
+
+// Guards the lengths a folder's songs show and the titles they take: the
+// length read from a header alone must be the length that plays (the
+// oracle: the song played through the audio layer until its channel
+// reports the end), for every sampled format and for modules.
+TEST(HeaderInfoTest, HeaderLengthsAreTheLengthsThatPlay)
+{
+    REQUIRE_SHARED(audioDir, "audio");
+    REQUIRE_SHARED(moduleDir, "modules");
+    struct {
+        std::string path;
+        double early, late; // how far the header may be off what plays
+    } cases[] = {
+        {audioDir + "/galway-16s.flac", 0, 0},
+        {audioDir + "/galway-16s.ogg", 0, 0},
+        {audioDir + "/galway-16s.opus", 0, 0},
+        {audioDir + "/galway-16s.mp3", 0.03, 0}, // the decoder's padding is not in the header
+        {audioDir + "/freedesktop-complete.oga", 0, 0},
+        {audioDir + "/gnome-audio-error.wav", 0, 0},
+        // The module library plays the last row (0.12 s here) out past its estimate.
+        {moduleDir + "/openmpt-test.mod", 0.13, 0},
+        {moduleDir + "/openmpt-test.xm", 0.13, 0},
+        {moduleDir + "/libxmp-pattern_jump_it_break.it", 0.13, 0},
+        {moduleDir + "/libxmp-stereo.s3m", 0.13, 0},
+    };
+    audioShutdown();
+    audioSetOutput(AUDIO_OUTPUT_PULL);
+    ASSERT_EQ(audioSystemInit(4), AUDIO_OK);
+    const int BLOCK = 512; // the mixer's own block: the end shows within one
+    std::vector<float> mix(BLOCK * 2);
+    for (auto& c : cases) {
+        double seconds = 0;
+        char title[256];
+        ASSERT_EQ(audioReadInfo(c.path.c_str(), &seconds, title, sizeof title), AUDIO_OK) << c.path;
+        audioSound_t sound;
+        audioChannel_t channel;
+        ASSERT_EQ(audioSystemCreateSound(c.path.c_str(), &sound), AUDIO_OK) << c.path;
+        ASSERT_EQ(audioSystemPlaySound(sound, 0, &channel), AUDIO_OK) << c.path;
+        int blocks = 0, ended = 0;
+        while (!ended && blocks < 30 * AUDIO_RATE / BLOCK) {
+            audioRender(mix.data(), BLOCK);
+            blocks++;
+            ASSERT_EQ(audioChannelGetEnded(channel, &ended), AUDIO_OK) << c.path;
+        }
+        double played = double(blocks) * BLOCK / AUDIO_RATE; // the end lies in the last block
+        EXPECT_GE(seconds, played - double(BLOCK) / AUDIO_RATE - c.early) << c.path;
+        EXPECT_LE(seconds, played + c.late) << c.path;
+        audioSoundRelease(sound);
+        EXPECT_EQ(audioChannelGetEnded(channel, &ended), AUDIO_ERR_INVALID_HANDLE) << "freed with its sound";
+    }
+    audioShutdown();
+}
+
+// Guards what a folder listing and a title rest on: the title tags the
+// libraries give, a clear failure for what is not music, and the guess by
+// name, which must not open anything.
+TEST(HeaderInfoTest, TitlesFailuresAndNames)
+{
+    REQUIRE_SHARED(dir, "audio");
+    double seconds = 0;
+    char title[64];
+    for (const char* file : {"galway-16s.flac", "galway-16s.ogg", "galway-16s.opus", "galway-16s.mp3"}) {
+        ASSERT_EQ(audioReadInfo((dir + "/" + file).c_str(), &seconds, title, sizeof title), AUDIO_OK);
+        EXPECT_STREQ(title, "Galway") << file;
+    }
+    ASSERT_EQ(audioReadInfo((dir + "/gnome-audio-error.wav").c_str(), &seconds, title, sizeof title), AUDIO_OK);
+    EXPECT_STREQ(title, "") << "no tag, no title";
+    std::string module = testTempDir() + "/named.mod";
+    ASSERT_TRUE(writeTestModule(module, 2, 16));
+    ASSERT_EQ(audioReadInfo(module.c_str(), &seconds, title, 6), AUDIO_OK);
+    EXPECT_STREQ(title, "tesse") << "cut to the buffer";
+    EXPECT_NEAR(seconds, 2 * 16 * 0.12, 1e-6);
+
+    EXPECT_EQ(audioReadInfo((dir + "/SOURCES.md").c_str(), &seconds, title, sizeof title), AUDIO_ERR_FORMAT);
+    EXPECT_EQ(seconds, -1.0);
+    EXPECT_STREQ(title, "");
+    EXPECT_EQ(audioReadInfo("/nonexistent/a.ogg", &seconds, title, sizeof title), AUDIO_ERR_FILE);
+    EXPECT_STREQ(audioLastError(), "No such file or directory");
+
+    for (const char* yes : {"wav", "FLAC", "Ogg", "opus", "mp3", "mod", "xm", "IT", "s3m"})
+        EXPECT_TRUE(audioPlaysExtension(yes)) << yes;
+    for (const char* no : {"", "txt", "jpg", "m3u", "pls", "m4a", "wavwavwavwavwavwav"})
+        EXPECT_FALSE(audioPlaysExtension(no)) << no;
+}
+
 // A tone whose file carries a title tag (libsndfile writes it as an INFO
 // chunk in WAV, a comment in FLAC).
 bool writeTaggedTone(const std::string& path, int format, double seconds, const char* title)
@@ -234,7 +331,7 @@ TEST_F(OwnListTest, PlsEntriesWithoutALengthAreKept)
     expectSong(3, file("d.ogg"), "D", 0); // File5 had no title of its own
     expectSong(4, file("a.wav"), "F", 2);
 
-    REQUIRE_TEST_DATA(pls, "pls");
+    REQUIRE_SHARED(pls, "pls");
     struct {
         const char* file;
         int entries;
