@@ -186,13 +186,14 @@ void parseLine(playlistReader_t* reader)
         (strcmp(key, "File") == 0 || strcmp(key, "Title") == 0 || strcmp(key, "Length") == 0))
         beginEntry(reader, key);
     if (strcmp(key, "Length") == 0)
-        reader->pendingLength = listLength(reader, lengthValue(value));
+        reader->pendingLength = lengthValue(value);
     else if (strcmp(key, "File") == 0 && value[0])
         soundTextResolveFile(reader->prefix, value, reader->pendingFile, sizeof reader->pendingFile);
     else if (strcmp(key, "File") == 0)
         reader->pendingFile[0] = 0;
     else if (strcmp(key, "Title") == 0)
         takeTitle(reader, value);
+    reader->pendingLength = listLength(reader, reader->pendingLength);
     addPending(reader);
     reader->lineLength = 0;
 }
