@@ -1,6 +1,7 @@
 // Arbitrary bytes as a music file: straight through each decoder (module and
-// sampled audio, whatever the probes say), then through the layer as a
-// sound that is played, seeked and released. Rendering is bounded so one
+// sampled audio, whatever the probes say; first the header read for a
+// length and title, then the music), then through the layer as a sound that
+// is played, seeked and released. Rendering is bounded so one
 // input costs at most about a second of sound per path.
 // Seeds (fuzz/corpus/audioSound): 0.02-0.1 s tones of 440 Hz written with
 // libsndfile in each format, and `tools/makeModule.py --orders 1 --rows 8`.
@@ -20,6 +21,9 @@ float block[2 * 4096];
 void exerciseDecoder(const audioDecoder_t* decoder, const uint8_t* data, size_t size)
 {
     decoder->probe(data, size);
+    double seconds;
+    char title[64];
+    decoder->info(data, size, AUDIO_RATE, &seconds, title, sizeof title);
     char reason[256];
     void* state = decoder->open(data, size, AUDIO_RATE, reason, sizeof reason);
     if (!state)

@@ -16,14 +16,14 @@
 
 namespace {
 
-enum { MUTE_SOUND, CHANGE_POSITION, RESOLUTION, FULLSCREEN, NO_MENU, SWITCH_COUNT };
+enum { MUTE_SOUND, CHANGE_POSITION, RESOLUTION, FULLSCREEN, NO_MENU, PLAYLIST, SWITCH_COUNT };
 
 const char commandSwitches[SWITCH_COUNT][256] = {
-    "--muteSound", "--changePosition", "--resolution", "--fullscreen", "--noMenu"};
+    "--muteSound", "--changePosition", "--resolution", "--fullscreen", "--noMenu", "--playlist"};
 
 const char USAGE[] =
-    "usage: tessellune [--muteSound] [--changePosition m:ss[.fff]] [--resolution WxH] "
-    "[--fullscreen 0|1] [--noMenu] [--help]";
+    "usage: tessellune [--playlist PLAYLIST|FOLDER|FILE] [--muteSound] [--changePosition m:ss[.fff]] "
+    "[--resolution WxH] [--fullscreen 0|1] [--noMenu] [--help]";
 
 // Window sides outside this range are refused: SDL reads 0 as "the desktop's
 // size", negative values wrap to huge ones, and a giant software-rendered
@@ -37,6 +37,7 @@ struct settings_t {
     int resolutionWidth = 800;
     int resolutionHeight = 500;
     int fullscreen = 0;
+    const char* playlist = nullptr; // --playlist: the user's own music instead of the bundled list
 };
 
 // What the song label shows when there is nothing to play.
@@ -69,7 +70,8 @@ int parseArguments(int argc, char* argv[], settings_t* settings)
         int index = switchIndex(argument);
         if (index < 0)
             return refuse("unrecognised argument", argument);
-        bool takesValue = index == CHANGE_POSITION || index == RESOLUTION || index == FULLSCREEN;
+        bool takesValue =
+            index == CHANGE_POSITION || index == RESOLUTION || index == FULLSCREEN || index == PLAYLIST;
         if (takesValue && i + 1 >= argc)
             return refuse("missing value after", argument);
         const char* value = takesValue ? argv[++i] : nullptr;
@@ -91,11 +93,37 @@ int parseArguments(int argc, char* argv[], settings_t* settings)
         case FULLSCREEN:
             sscanf(value, "%d", &settings->fullscreen);
             break;
+        case PLAYLIST:
+            settings->playlist = value;
+            break;
         default: // NO_MENU: accepted; the player screen is always shown
             break;
         }
     }
     return -1;
+}
+
+// A path that names nothing to play ends the program before any window
+// opens. With the sound off the list is only checked: muted means no songs.
+int openOwnPlaylist(const settings_t& settings)
+{
+    char reason[512];
+    if (!soundOpenPlaylist(settings.playlist, reason, sizeof reason)) {
+        fprintf(stderr, "tessellune: --playlist \"%s\": %s\n", settings.playlist, reason);
+        return 0;
+    }
+    if (settings.muteSound)
+        soundClearPlaylist();
+    return 1;
+}
+
+// A key works as a click on its button: it selects that button for this
+// frame (one event, so one action a frame) and the button code below acts.
+void actOnKeys(void)
+{
+    int component = menuKeyComponent(soundIsPlaying());
+    if (component >= 0)
+        get_gui_component(component)->selected = 1;
 }
 
 // Components 0 to 4 are the transport buttons; only the first selected one
@@ -134,6 +162,8 @@ int SDL_main(int argc, char* argv[])
     int status = parseArguments(argc, argv, &settings);
     if (status >= 0)
         return status;
+    if (settings.playlist && !openOwnPlaylist(settings))
+        return 1;
 
     windowInit(unsigned(settings.resolutionWidth), unsigned(settings.resolutionHeight),
                unsigned(settings.fullscreen));
@@ -152,9 +182,11 @@ int SDL_main(int argc, char* argv[])
     windowSetTitle("Tessellune");
     playerInit();
     menuInit();
+    menuAddTimeLine();
     if (!settings.muteSound) {
         soundInit();
-        soundLoadPlaylist("data/music/playlist.pls");
+        if (!settings.playlist)
+            soundLoadPlaylist("data/music/playlist.pls");
     }
 
     timerInit(-1.0f);
@@ -172,8 +204,11 @@ int SDL_main(int argc, char* argv[])
         timerUpdate();
         soundCheckPlayer();
         menu_done = menuDraw();
+        actOnKeys();
         actOnButtons();
         gui_component_set_text(get_gui_component(5), songLabel(settings));
+        menuSetPlayTime(soundIsPlaying(), soundGetSongPosition(),
+                        soundGetSongLength(soundGetCurrentSong()));
         SDL_GL_SwapBuffers();
         timerAdjustFramerate();
     }

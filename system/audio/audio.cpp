@@ -7,6 +7,7 @@
 #include <dlfcn.h>
 
 #include <cassert>
+#include <cctype>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -230,8 +231,8 @@ void openDevice(void)
 
 // --- channels and sounds (main thread) --------------------------------------
 
-// Only under the lock: `ended` is written by the audio thread.
-channel_t* findChannel(audioChannel_t handle)
+// The channel of `handle`, also when it has ended; only under the lock.
+channel_t* channelOf(audioChannel_t handle)
 {
     if (!audio.ready || !handle)
         return nullptr;
@@ -239,7 +240,14 @@ channel_t* findChannel(audioChannel_t handle)
     if (index >= audio.channelCount)
         return nullptr;
     channel_t* c = &audio.channels[index];
-    return c->handle == handle && !c->ended ? c : nullptr;
+    return c->handle == handle ? c : nullptr;
+}
+
+// Only under the lock: `ended` is written by the audio thread.
+channel_t* findChannel(audioChannel_t handle)
+{
+    channel_t* c = channelOf(handle);
+    return c && !c->ended ? c : nullptr;
 }
 
 // Frees, one at a time, each channel that `match` picks: detached under
@@ -415,6 +423,40 @@ audioResult_t audioSystemCreateSoundMemory(const void* data, size_t size, audioS
     return addSound(&bytes, sound);
 }
 
+audioResult_t audioReadInfo(const char* path, double* seconds, char* title, size_t titleSize)
+{
+    assert(path && seconds && title && titleSize > 0);
+    *seconds = -1;
+    title[0] = 0;
+    audioBytes_t bytes;
+    char reason[256];
+    if (!audioFileMap(path, &bytes, reason, sizeof reason))
+        return failWith(AUDIO_ERR_FILE, "%s", reason);
+    int known = 0;
+    for (int i = 0; i < audioDecoderCount && !known; i++) {
+        const audioDecoder_t* decoder = audioDecoders[i];
+        known = decoder->probe(bytes.data, bytes.size) &&
+                decoder->info(bytes.data, bytes.size, AUDIO_RATE, seconds, title, titleSize);
+    }
+    audioFileRelease(&bytes);
+    return known ? AUDIO_OK : failWith(AUDIO_ERR_FORMAT, "not a known audio format");
+}
+
+int audioPlaysExtension(const char* extension)
+{
+    assert(extension);
+    char lower[16];
+    size_t length = strlen(extension);
+    if (length == 0 || length >= sizeof lower)
+        return 0;
+    for (size_t i = 0; i <= length; i++)
+        lower[i] = char(tolower(static_cast<unsigned char>(extension[i])));
+    for (int i = 0; i < audioDecoderCount; i++)
+        if (audioDecoders[i]->playsExtension(lower))
+            return 1;
+    return 0;
+}
+
 audioResult_t audioSoundRelease(audioSound_t sound)
 {
     int index = findSound(sound);
@@ -491,6 +533,17 @@ audioResult_t audioChannelIsPlaying(audioChannel_t channel, int* playing)
     *playing = findChannel(channel) != nullptr;
     unlock();
     return *playing ? AUDIO_OK : failWith(AUDIO_ERR_INVALID_HANDLE, "no such channel");
+}
+
+audioResult_t audioChannelGetEnded(audioChannel_t channel, int* ended)
+{
+    assert(ended);
+    lock();
+    channel_t* c = channelOf(channel);
+    if (c)
+        *ended = c->ended;
+    unlock();
+    return c ? AUDIO_OK : failWith(AUDIO_ERR_INVALID_HANDLE, "no such channel");
 }
 
 audioResult_t audioChannelSetPosition(audioChannel_t channel, uint32_t position, audioTimeUnit_t unit)

@@ -52,6 +52,13 @@ void audioShutdown(void);
 audioResult_t audioSystemCreateSound(const char* path, audioSound_t* sound);
 // The same from bytes in memory, which are copied.
 audioResult_t audioSystemCreateSoundMemory(const void* data, size_t size, audioSound_t* sound);
+// A music file's length in seconds (negative when the file does not say)
+// and its own title ("" when it has none), read from its header without
+// loading or decoding the music; needs no audio system.
+audioResult_t audioReadInfo(const char* path, double* seconds, char* title, size_t titleSize);
+// Non-zero when a file named *.`extension` (any case, no dot) is of a kind
+// some decoder plays: a guess from the name, costing no look at the file.
+int audioPlaysExtension(const char* extension);
 // Stops the sound's channels and frees it.
 audioResult_t audioSoundRelease(audioSound_t sound);
 
@@ -60,6 +67,9 @@ audioResult_t audioSystemPlaySound(audioSound_t sound, int paused, audioChannel_
 audioResult_t audioChannelSetPaused(audioChannel_t channel, int paused);
 audioResult_t audioChannelGetPaused(audioChannel_t channel, int* paused);
 audioResult_t audioChannelIsPlaying(audioChannel_t channel, int* playing);
+// `ended` = 1 once the channel has played its sound to the end (a channel
+// that ended is freed by the next audioSystemPlaySound or audioSystemClose).
+audioResult_t audioChannelGetEnded(audioChannel_t channel, int* ended);
 // Positions in milliseconds only.
 audioResult_t audioChannelSetPosition(audioChannel_t channel, uint32_t position, audioTimeUnit_t unit);
 // Milliseconds, or a module's order or row, as of the last mixed block;

@@ -23,6 +23,14 @@ struct audioDecoder_t {
     void (*close)(void* state);
     // Tracker modules only (null otherwise): the current order and row.
     void (*modulePosition)(void* state, int* order, int* row);
+    // Reads only what a length and a title need, decoding nothing: the
+    // length in seconds (negative when the bytes do not say) and the file's
+    // own title ("" when it has none). 0 when open would refuse the bytes.
+    int (*info)(const unsigned char* data, size_t size, int rate, double* seconds, char* title,
+                size_t titleSize);
+    // Non-zero when a file named *.`extension` (lower case, no dot) is of a
+    // kind this decoder plays.
+    int (*playsExtension)(const char* extension);
 };
 
 extern const audioDecoder_t audioDecoderSampled; // WAV, FLAC, Ogg Vorbis, Opus, MP3, ...

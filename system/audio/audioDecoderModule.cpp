@@ -80,6 +80,31 @@ void modulePosition(void* opaque, int* order, int* row)
     *row = openmpt_module_get_current_row(state->module);
 }
 
+// The samples are skipped (they are most of a module's bytes and play no
+// part in its length); the length is the library's estimate, found by
+// stepping through the patterns without rendering.
+int info(const unsigned char* data, size_t size, int, double* seconds, char* title, size_t titleSize)
+{
+    static const openmpt_module_initial_ctl skip[] = {
+        {"load.skip_samples", "1"}, {"load.skip_plugins", "1"}, {nullptr, nullptr}};
+    openmpt_module* module = openmpt_module_create_from_memory2(
+        data, size, openmpt_log_func_silent, nullptr, nullptr, nullptr, nullptr, nullptr, skip);
+    if (!module)
+        return 0;
+    *seconds = openmpt_module_get_duration_seconds(module);
+    const char* name = openmpt_module_get_metadata(module, "title");
+    snprintf(title, titleSize, "%s", name ? name : "");
+    openmpt_free_string(name);
+    openmpt_module_destroy(module);
+    return 1;
+}
+
+int playsExtension(const char* extension)
+{
+    return openmpt_is_extension_supported(extension);
+}
+
 } // namespace
 
-const audioDecoder_t audioDecoderModule = {"module", probe, open, read, seek, close, modulePosition};
+const audioDecoder_t audioDecoderModule = {"module", probe,          open, read, seek,
+                                           close,    modulePosition, info, playsExtension};

@@ -188,9 +188,10 @@ const char* checkStream(const SF_INFO* info, int rate)
     return nullptr;
 }
 
-void* open(const unsigned char* data, size_t size, int rate, char* reason, size_t reasonSize)
+// The file opened on the bytes and its stream checked, nothing decoded yet;
+// null with the reason when it is none we play.
+sampledState_t* openFile(const unsigned char* data, size_t size, int rate, char* reason, size_t reasonSize)
 {
-    assert(rate > 0);
     sampledState_t* state = static_cast<sampledState_t*>(calloc(1, sizeof(sampledState_t)));
     if (!state) {
         snprintf(reason, reasonSize, "out of memory");
@@ -211,6 +212,15 @@ void* open(const unsigned char* data, size_t size, int rate, char* reason, size_
         close(state);
         return nullptr;
     }
+    return state;
+}
+
+void* open(const unsigned char* data, size_t size, int rate, char* reason, size_t reasonSize)
+{
+    assert(rate > 0);
+    sampledState_t* state = openFile(data, size, rate, reason, reasonSize);
+    if (!state)
+        return nullptr;
     state->input = static_cast<float*>(malloc(sizeof(float) * CHUNK * size_t(state->info.channels)));
     state->ratio = double(rate) / double(state->info.samplerate);
     int error = 0;
@@ -233,19 +243,29 @@ size_t read(void* opaque, float* stereo, size_t frames)
     return got > 0 ? size_t(got) : 0;
 }
 
+// A damaged Ogg page can claim a length far beyond what the bytes could
+// hold (and the library's page search toward such a target never ends).
+bool plausibleFrame(const sampledState_t* state, double frame)
+{
+    bool ogg = (state->info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG;
+    return !ogg || frame <= double(state->size) * PLAUSIBLE_OGG_FRAMES_PER_BYTE;
+}
+
+bool lengthKnown(const sampledState_t* state)
+{
+    return state->info.frames > 0 && state->info.frames < SF_COUNT_MAX &&
+           plausibleFrame(state, double(state->info.frames));
+}
+
 double seek(void* opaque, double seconds)
 {
     sampledState_t* state = static_cast<sampledState_t*>(opaque);
     if (!(seconds >= 0))
         return -1;
     double frame = std::floor(seconds * state->info.samplerate + 0.5);
-    bool lengthKnown = state->info.frames > 0 && state->info.frames < SF_COUNT_MAX;
-    if (lengthKnown && frame > double(state->info.frames))
+    if (lengthKnown(state) && frame > double(state->info.frames))
         return -1;
-    // A damaged Ogg page can claim a length far beyond what the bytes could
-    // hold, and the library's page search toward such a target never ends.
-    bool ogg = (state->info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG;
-    if (ogg && frame > double(state->size) * PLAUSIBLE_OGG_FRAMES_PER_BYTE)
+    if (!plausibleFrame(state, frame))
         return -1;
     if (frame > 9e18 || sf_seek(state->file, sf_count_t(frame), SEEK_SET) < 0)
         return -1;
@@ -255,6 +275,35 @@ double seek(void* opaque, double seconds)
     return frame / state->info.samplerate;
 }
 
+// libsndfile finds the length in the header (WAV, FLAC), from the last
+// page (Ogg) or from the frame count or bit rate (MP3): no audio is decoded.
+int info(const unsigned char* data, size_t size, int rate, double* seconds, char* title,
+         size_t titleSize)
+{
+    char reason[256];
+    sampledState_t* state = openFile(data, size, rate, reason, sizeof reason);
+    if (!state)
+        return 0;
+    *seconds = lengthKnown(state) ? double(state->info.frames) / state->info.samplerate : -1.0;
+    const char* tag = sf_get_string(state->file, SF_STR_TITLE);
+    snprintf(title, titleSize, "%s", tag ? tag : "");
+    close(state);
+    return 1;
+}
+
+// The containers the probe accepts, by their usual names.
+int playsExtension(const char* extension)
+{
+    static const char* const names[] = {"wav", "wave", "bwf", "w64", "rf64", "aif", "aiff", "aifc",
+                                        "flac", "ogg", "oga", "opus", "mp3", "mp2", "mp1", "au",
+                                        "snd", "caf"};
+    for (const char* name : names)
+        if (strcmp(extension, name) == 0)
+            return 1;
+    return 0;
+}
+
 } // namespace
 
-const audioDecoder_t audioDecoderSampled = {"sampled", probe, open, read, seek, close, nullptr};
+const audioDecoder_t audioDecoderSampled = {"sampled", probe, open,    read, seek,
+                                            close,     nullptr, info, playsExtension};

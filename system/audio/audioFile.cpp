@@ -66,7 +66,8 @@ int fail(audioBytes_t* bytes, char* reason, size_t reasonSize, const char* why)
 
 } // namespace
 
-int audioFileLoad(const char* path, audioBytes_t* bytes, char* reason, size_t reasonSize)
+// Files of `mapFrom` bytes or more are mapped, smaller ones read whole.
+static int loadFile(const char* path, size_t mapFrom, audioBytes_t* bytes, char* reason, size_t reasonSize)
 {
     *bytes = audioBytes_t{};
     // Playlists may name streams; only local files are played, and saying so
@@ -84,7 +85,7 @@ int audioFileLoad(const char* path, audioBytes_t* bytes, char* reason, size_t re
         fail(bytes, reason, reasonSize, "not a regular file");
     } else if (info.st_size == 0) {
         fail(bytes, reason, reasonSize, "empty file");
-    } else if (size_t(info.st_size) >= MAP_FROM) {
+    } else if (size_t(info.st_size) >= mapFrom) {
         void* map = mmap(nullptr, size_t(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
         if (map == MAP_FAILED) {
             fail(bytes, reason, reasonSize, strerror(errno));
@@ -101,6 +102,16 @@ int audioFileLoad(const char* path, audioBytes_t* bytes, char* reason, size_t re
     }
     close(fd);
     return ok;
+}
+
+int audioFileLoad(const char* path, audioBytes_t* bytes, char* reason, size_t reasonSize)
+{
+    return loadFile(path, MAP_FROM, bytes, reason, reasonSize);
+}
+
+int audioFileMap(const char* path, audioBytes_t* bytes, char* reason, size_t reasonSize)
+{
+    return loadFile(path, 1, bytes, reason, reasonSize);
 }
 
 int audioFileCopy(const void* data, size_t size, audioBytes_t* bytes)

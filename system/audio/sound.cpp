@@ -27,6 +27,14 @@ struct song_t {
     char* name;
     char* filename;
     audioSound_t sound;
+    // The length is the music's own, and the song ends when its music does
+    // (not by the frame timer).
+    int lengthFromMusic;
+    // The length, and for a title taken from the file's name the file's own
+    // title, are read from the music when first asked for: opening a folder
+    // must not open every file in it.
+    int detailsPending;
+    int titleFromFile;
 };
 
 struct soundState_t {
@@ -41,6 +49,7 @@ struct soundState_t {
     int sound_pause = 0;
     int sync = -1;             // the row last reported by sound_isSync
     uint32_t syncPosition = 0; // the order or row last read; kept when a read fails
+    int unplayableInARow = 0;  // songs that end with their music but would not play
 };
 
 soundState_t state;
@@ -58,6 +67,8 @@ struct playlistReader_t {
     char pendingTitle[TEXT_SIZE];
     char pendingFile[TEXT_SIZE];
     int tableFullWarned;
+    int lengthsFromMusic; // a list a person named: no positive Length means the music's own
+    long pendingNumber;   // the track number of the pending entry's lines
 };
 
 // Like atoi, but a number too large for an int is clamped instead of
@@ -90,27 +101,79 @@ void splitLine(const char* line, char* key, char* value)
 
 void takeTitle(playlistReader_t* reader, const char* value)
 {
-    // Older writers saved titles in Latin-1; shown as UTF-8 they would be
-    // garbled, so a title that is not UTF-8 is read as Latin-1.
-    if (soundTextIsUtf8(value))
-        snprintf(reader->pendingTitle, sizeof reader->pendingTitle, "%s", value);
-    else
-        soundTextLatin1ToUtf8(value, reader->pendingTitle, sizeof reader->pendingTitle);
+    soundTextToUtf8(value, reader->pendingTitle, sizeof reader->pendingTitle);
+}
+
+// Once per list: the entry numbered `added` (-1) did not fit.
+void warnIfFull(playlistReader_t* reader, int added)
+{
+    if (added < 0 && !reader->tableFullWarned) {
+        fprintf(stderr, "tessellune: %s: more than %d songs; the rest are left out\n", reader->path,
+                SONG_TABLE_SIZE);
+        reader->tableFullWarned = 1;
+    }
 }
 
 void addPending(playlistReader_t* reader)
 {
     if (!reader->pendingLength || !reader->pendingFile[0] || !reader->pendingTitle[0])
         return;
-    if (soundAddSongToPlaylist(reader->pendingFile, reader->pendingTitle, reader->pendingLength) < 0 &&
-        !reader->tableFullWarned) {
-        fprintf(stderr, "tessellune: %s: more than %d songs; the rest are left out\n", reader->path,
-                SONG_TABLE_SIZE);
-        reader->tableFullWarned = 1;
-    }
+    warnIfFull(reader, soundAddSongToPlaylist(reader->pendingFile, reader->pendingTitle, reader->pendingLength));
     reader->pendingLength = 0;
     reader->pendingTitle[0] = 0;
     reader->pendingFile[0] = 0;
+}
+
+void clearPending(playlistReader_t* reader)
+{
+    reader->pendingLength = 0;
+    reader->pendingTitle[0] = 0;
+    reader->pendingFile[0] = 0;
+}
+
+// In a list a person named, an entry with File and Title but no positive
+// Length is complete once another entry begins or the text ends; its
+// length is the music's own.
+void addWithoutLength(playlistReader_t* reader)
+{
+    if (!reader->lengthsFromMusic || !reader->pendingFile[0] || !reader->pendingTitle[0])
+        return;
+    warnIfFull(reader, soundAddSongWithoutLength(reader->pendingFile, reader->pendingTitle));
+    clearPending(reader);
+}
+
+// The digits of a line's key part, -1 when it has none.
+long trackNumber(const char* line)
+{
+    long number = -1;
+    for (const char* c = line; *c && *c != '='; c++)
+        if (*c >= '0' && *c <= '9' && number < 100000000)
+            number = (number < 0 ? 0 : number * 10) + (*c - '0');
+    return number;
+}
+
+// Another entry begins with a File, Title or Length line of another track
+// number, or with a File or Title the pending entry already has. What is
+// pending is then complete, or forgotten when it lacks File or Title, so
+// that lines written out of order (File1, Title2, File2) are not paired
+// across entries.
+void beginEntry(playlistReader_t* reader, const char* key)
+{
+    long number = trackNumber(reader->line);
+    int again = (strcmp(key, "File") == 0 && reader->pendingFile[0]) ||
+                (strcmp(key, "Title") == 0 && reader->pendingTitle[0]);
+    if (number != reader->pendingNumber || again) {
+        addWithoutLength(reader);
+        clearPending(reader);
+    }
+    reader->pendingNumber = number;
+}
+
+// A list a person named has no use for a Length that is not positive (-1,
+// a stream's "endless", or 0): the music's own length takes its place.
+int listLength(const playlistReader_t* reader, int length)
+{
+    return reader->lengthsFromMusic && length < 0 ? 0 : length;
 }
 
 void parseLine(playlistReader_t* reader)
@@ -119,25 +182,23 @@ void parseLine(playlistReader_t* reader)
     const char* value = reader->value;
     reader->line[reader->lineLength] = 0;
     splitLine(reader->line, reader->key, reader->value);
+    if (reader->lengthsFromMusic &&
+        (strcmp(key, "File") == 0 || strcmp(key, "Title") == 0 || strcmp(key, "Length") == 0))
+        beginEntry(reader, key);
     if (strcmp(key, "Length") == 0)
         reader->pendingLength = lengthValue(value);
     else if (strcmp(key, "File") == 0 && value[0]) // an empty one keeps the file named before
         soundTextResolveFile(reader->prefix, value, reader->pendingFile, sizeof reader->pendingFile);
     else if (strcmp(key, "Title") == 0)
         takeTitle(reader, value);
+    reader->pendingLength = listLength(reader, reader->pendingLength);
     addPending(reader);
     reader->lineLength = 0;
 }
 
 void setPrefix(playlistReader_t* reader, const char* path)
 {
-    size_t end = strlen(path);
-    while (end > 0 && path[end - 1] != '/' && path[end - 1] != '\\')
-        end--;
-    if (end >= sizeof reader->prefix)
-        end = sizeof reader->prefix - 1;
-    memcpy(reader->prefix, path, end);
-    reader->prefix[end] = 0;
+    soundTextFolderOf(path, reader->prefix, sizeof reader->prefix);
 }
 
 // Reads a whole file; null, with errno saying why, when it cannot be read.
@@ -168,6 +229,41 @@ char* readFile(const char* path, size_t* size)
     }
     *size = used;
     return data;
+}
+
+// --- songs whose length is the music's own --------------------------------------
+
+// Whole seconds, as the caption shows them; a length the file does not
+// tell stays 0.
+uint32_t wholeSeconds(double seconds)
+{
+    if (!(seconds > 0))
+        return 0;
+    return seconds >= double(INT_MAX) ? uint32_t(INT_MAX) : uint32_t(seconds);
+}
+
+// Reads an entry's length, and its own title where it has one, the first
+// time either is asked for. A file that cannot be read keeps length 0 and
+// its name; playing it says why.
+void readDetails(song_t* entry)
+{
+    if (!entry->detailsPending)
+        return;
+    entry->detailsPending = 0;
+    double seconds = -1;
+    char tag[TEXT_SIZE];
+    if (audioReadInfo(entry->filename, &seconds, tag, sizeof tag) != AUDIO_OK)
+        return;
+    entry->length = wholeSeconds(seconds);
+    if (!entry->titleFromFile || !tag[0])
+        return;
+    char title[TEXT_SIZE];
+    soundTextToUtf8(tag, title, sizeof title);
+    char* name = strdup(title);
+    if (!name)
+        return;
+    free(entry->name);
+    entry->name = name;
 }
 
 // --- playback helpers -----------------------------------------------------------
@@ -233,17 +329,35 @@ template <typename T> int findList(const T* table, int index)
     return table[position] == -2 ? -1 : position;
 }
 
+// A song that ends with its music is followed by the next the moment the
+// audio layer reports its channel's end. One that would not play at all is
+// passed over at once, unless none of the last round of songs played:
+// then the player stops instead of trying them again every frame.
+void checkMusicEnd(void)
+{
+    int ended = 0;
+    if (state.channel && audioChannelGetEnded(state.channel, &ended) == AUDIO_OK && !ended)
+        return;
+    if (!state.channel && state.unplayableInARow >= state.song_i) {
+        fprintf(stderr, "tessellune: none of the songs would play; stopped\n");
+        soundStop();
+        return;
+    }
+    soundNextTrack();
+}
+
 } // namespace
 
 // --- playlist and song table ------------------------------------------------------
 
-void soundParsePlaylist(const char* text, size_t size, const char* path)
+static void parsePls(const char* text, size_t size, const char* path, int lengthsFromMusic)
 {
     assert(path && (text || !size));
     playlistReader_t* reader = static_cast<playlistReader_t*>(calloc(1, sizeof(playlistReader_t)));
     if (!reader)
         return;
     reader->path = path;
+    reader->lengthsFromMusic = lengthsFromMusic;
     setPrefix(reader, path);
     size_t i = 0;
     if (size >= 3 && memcmp(text, "\xEF\xBB\xBF", 3) == 0)
@@ -260,7 +374,18 @@ void soundParsePlaylist(const char* text, size_t size, const char* path)
     }
     if (reader->lineLength)
         parseLine(reader); // a last line without a line break
+    addWithoutLength(reader);
     free(reader);
+}
+
+void soundParsePlaylist(const char* text, size_t size, const char* path)
+{
+    parsePls(text, size, path, 0);
+}
+
+void soundParseOwnPlaylist(const char* text, size_t size, const char* path)
+{
+    parsePls(text, size, path, 1);
 }
 
 void soundLoadPlaylist(const char* path)
@@ -295,8 +420,27 @@ int soundAddSongToPlaylist(const char* filename, const char* title, int length)
     state.songs[i].length = uint32_t(length);
     state.songs[i].name = name;
     state.songs[i].filename = file;
+    state.songs[i].lengthFromMusic = state.songs[i].detailsPending = state.songs[i].titleFromFile = 0;
     printf("%02d: filename:'%s', title:'%s', length:'%d'\n", i, file, name, length);
     state.song_i++;
+    return i;
+}
+
+int soundAddSongWithoutLength(const char* filename, const char* title)
+{
+    assert(filename);
+    char fromName[TEXT_SIZE];
+    int titleFromFile = !title || !title[0];
+    if (titleFromFile) {
+        soundTextTitleFromFile(filename, fromName, sizeof fromName);
+        title = fromName[0] ? fromName : filename;
+    }
+    int i = soundAddSongToPlaylist(filename, title, 0);
+    if (i < 0)
+        return -1;
+    state.songs[i].lengthFromMusic = 1;
+    state.songs[i].detailsPending = 1;
+    state.songs[i].titleFromFile = titleFromFile;
     return i;
 }
 
@@ -323,7 +467,10 @@ int soundGetCurrentSong(void)
 
 int soundGetSongLength(int song)
 {
-    return isSong(song) ? int(state.songs[song].length) : 0;
+    if (!isSong(song))
+        return 0;
+    readDetails(&state.songs[song]);
+    return int(state.songs[song].length);
 }
 
 const char* soundGetSongFilename(int song)
@@ -333,7 +480,10 @@ const char* soundGetSongFilename(int song)
 
 const char* soundGetSongName(int song)
 {
-    return isSong(song) ? state.songs[song].name : "";
+    if (!isSong(song))
+        return "";
+    readDetails(&state.songs[song]);
+    return state.songs[song].name;
 }
 
 int soundGetTrackNumber(int song)
@@ -375,9 +525,14 @@ void soundPlaySong(int song)
     soundLoadSong(i);
     state.song_current = i;
     state.song_playing = 1;
+    readDetails(&state.songs[i]);
     setCaption(i);
     if (audioSystemPlaySound(state.songs[i].sound, 0, &state.channel) != AUDIO_OK)
         state.channel = 0;
+    // Only a song that ends with its music and would not play is left at
+    // once; any other keeps the player from spinning through the list.
+    int unplayable = !state.channel && state.songs[i].lengthFromMusic;
+    state.unplayableInARow = unplayable ? state.unplayableInARow + 1 : 0;
     // The new channel plays, so the toggle says "not paused": the next
     // soundPause pauses it.
     state.sound_pause = 0;
@@ -437,6 +592,10 @@ void soundCheckPlayer(void)
 {
     if (!state.song_playing || !isSong(state.song_current))
         return;
+    if (state.songs[state.song_current].lengthFromMusic) {
+        checkMusicEnd();
+        return;
+    }
     int length = int(state.songs[state.song_current].length);
     if (length <= 0)
         return;
@@ -453,6 +612,18 @@ int soundIsPlaying(void)
 float soundGetSongCurrentPlayTime(void)
 {
     return state.song_play_time;
+}
+
+float soundGetSongPosition(void)
+{
+    if (!state.song_playing)
+        return 0;
+    uint32_t ms = 0;
+    if (audioChannelGetPosition(state.channel, &ms, AUDIO_TIME_MS) == AUDIO_OK)
+        return float(ms) / 1000.0f;
+    // A silent song (its file would not play) or one that has just ended:
+    // the frame timer's time since it started.
+    return timerGetTime() - state.song_play_time_start;
 }
 
 void soundFree(void)

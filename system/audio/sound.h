@@ -22,6 +22,22 @@ const char* soundGetSongFilename(int song);
 const char* soundGetSongName(int song);
 int soundGetTrackNumber(int song); // the number shown to the user: song + 1
 
+// --- lists a person names (--playlist) ---
+// Empties the table and fills it from `path`: a PLS or M3U / M3U8 playlist,
+// a folder (its music files by name, one level) or a single music file.
+// Entries without a length take the music's own. 0, with a one-line
+// reason, when the path cannot be read or holds no songs.
+int soundOpenPlaylist(const char* path, char* reason, size_t reasonSize);
+// The PLS reader for such lists: an entry with File and Title but no
+// positive Length is kept, and its length is the music's own.
+void soundParseOwnPlaylist(const char* text, size_t size, const char* path);
+// Reads M3U / M3U8 text already in memory into the table (appending).
+void soundParseM3u(const char* text, size_t size, const char* path);
+// Appends an entry whose length, and with a null or empty title its title
+// (the file's title tag, else its name), are read from the music when first
+// asked for; the song ends when its music does. Returns the number or -1.
+int soundAddSongWithoutLength(const char* filename, const char* title);
+
 // --- playback ---
 void soundInit(void);
 void soundLoadSong(int song);
@@ -34,6 +50,8 @@ void soundPreviousTrack(void);
 void soundCheckPlayer(void);    // once per frame: the automatic advance
 int soundIsPlaying(void);
 float soundGetSongCurrentPlayTime(void);
+// Seconds into the playing song, from the audio layer; 0 when none plays.
+float soundGetSongPosition(void);
 void soundFree(void);
 void soundDeinit(void);          // also closes the audio device: the end of the run
 // For tests and benchmarks: every field of the module back to its start

@@ -124,6 +124,40 @@ void soundTextLatin1ToUtf8(const char* text, char* out, size_t outSize)
     out[o] = 0;
 }
 
+void soundTextToUtf8(const char* text, char* out, size_t outSize)
+{
+    if (soundTextIsUtf8(text))
+        snprintf(out, outSize, "%s", text);
+    else
+        soundTextLatin1ToUtf8(text, out, outSize);
+}
+
+void soundTextTitleFromFile(const char* path, char* out, size_t outSize)
+{
+    const char* name = path;
+    for (const char* c = path; *c; c++)
+        if ((*c == '/' || *c == '\\') && c[1])
+            name = c + 1;
+    size_t length = strcspn(name, "/\\");
+    const char* dot = nullptr;
+    for (const char* c = name + 1; c < name + length; c++)
+        if (*c == '.')
+            dot = c; // a leading dot is a hidden file's name, not its extension
+    if (dot)
+        length = size_t(dot - name);
+    char bare[4096];
+    snprintf(bare, sizeof bare, "%.*s", int(length < sizeof bare ? length : sizeof bare - 1), name);
+    soundTextToUtf8(bare, out, outSize);
+}
+
+void soundTextFolderOf(const char* path, char* out, size_t outSize)
+{
+    size_t end = strlen(path);
+    while (end > 0 && path[end - 1] != '/' && path[end - 1] != '\\')
+        end--;
+    snprintf(out, outSize, "%.*s", int(end < outSize ? end : outSize - 1), path);
+}
+
 void soundTextResolveFile(const char* prefix, const char* value, char* out, size_t outSize)
 {
     size_t scheme = uriSchemeLength(value);

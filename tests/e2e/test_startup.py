@@ -2,7 +2,9 @@
 caption, closing."""
 
 import os
+import shutil
 import sys
+import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
@@ -49,6 +51,18 @@ class SwitchesBeforeAnyWindow(unittest.TestCase):
             program = start(self, switch)
             self.assertEqual(program.wait(20), 0)
             self.assertTrue(program.stdout().startswith("usage: tessellune"))
+            self.assertIn("--playlist", program.stdout())
+
+    def test_a_playlist_path_with_nothing_to_play_is_refused_with_the_reason(self):
+        empty = tempfile.mkdtemp(prefix="tessellune-e2e-")
+        self.addCleanup(shutil.rmtree, empty, True)
+        for path, reason in (("/nonexistent/My Music.m3u", "No such file or directory"),
+                             (empty, "no music files in this folder")):
+            for muted in ((), ("--muteSound",)):
+                program = start(self, *muted, "--playlist", path)
+                self.assertEqual(program.wait(20), 1, path)
+                self.assertFalse(xtools.window_exists_for(program.process.pid))
+                self.assertEqual(program.stderr(), 'tessellune: --playlist "%s": %s\n' % (path, reason))
 
 
 class Window(unittest.TestCase):

@@ -58,6 +58,8 @@ struct menuState_t {
     int event_type;   // this frame's event, EVENT_*
     int button_press; // LEFT_BUTTON_PRESS when this frame's button event is the left button
     int key_press;    // KEY_RETURN / KEY_ESCAPE; kept for symmetry, nothing reads it
+    int key_symbol;   // this frame's key-down, SDLK_*; 0 without one
+    char playTime[48]; // the time line's text, which its component borrows
     int mouseActioncomponent;        // under the pointer this frame, or -1
     int mouseSelectedcomponent = -1; // under the pointer at the last press, or -1
     void (*stopSound)(void) = soundStop;
@@ -331,6 +333,7 @@ void classifyEvent(const SDL_Event& event)
     switch (event.type) {
     case SDL_KEYDOWN:
         menu.event_type = EVENT_KEY_DOWN;
+        menu.key_symbol = event.key.keysym.sym;
         if (event.key.keysym.sym == SDLK_RETURN)
             menu.key_press = KEY_RETURN;
         else if (event.key.keysym.sym == SDLK_ESCAPE)
@@ -734,6 +737,7 @@ int menuDraw(void)
     menu.event_type = EVENT_NONE;
     menu.button_press = 0;
     menu.key_press = 0;
+    menu.key_symbol = 0;
     SDL_Delay(1);
 
     guiPassBegin();
@@ -758,6 +762,42 @@ int menuDraw(void)
         classifyEvent(event);
     actOnEvent();
     return menu.menu_done;
+}
+
+int menuKeyComponent(int playing)
+{
+    switch (menu.key_symbol) {
+    case SDLK_SPACE: return playing ? 3 : 1;
+    case SDLK_RIGHT: return 4;
+    case SDLK_LEFT: return 0;
+    default: return -1;
+    }
+}
+
+void menuAddTimeLine(void)
+{
+    // Between the song label's text (y 358 and up) and the logo's first
+    // line (up to y 315): this text sits on y 323..335.
+    setUpComponent(MENU_TIME_LINE, GUI_LABEL, 0, 320, menu_window_width, 20, menu.playTime, 1);
+}
+
+void menuSetPlayTime(int playing, float position, int length)
+{
+    if (!playing) {
+        menu.playTime[0] = 0;
+        return;
+    }
+    // Whole seconds, cut like the length is, so the end shows "0:02 / 0:02";
+    // never past the length (a module plays its last row out past it, a
+    // playlist's length may be short of the music).
+    long at = position > 0 && position < 1e9f ? long(position) : 0;
+    if (length >= 0 && at > length)
+        at = length;
+    if (length < 0)
+        snprintf(menu.playTime, sizeof menu.playTime, "%ld:%02ld", at / 60, at % 60);
+    else
+        snprintf(menu.playTime, sizeof menu.playTime, "%ld:%02ld / %d:%02d", at / 60, at % 60,
+                 length / 60, length % 60);
 }
 
 void draw_menu(void)

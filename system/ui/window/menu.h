@@ -92,6 +92,19 @@ void menuInit(void);
 // One frame: draws, takes at most one window event, selects what was
 // clicked. 0 = go on, 1 = the window was asked to close (for good).
 int menuDraw(void);
+// The transport button this frame's key stands for, so that the main loop
+// acts on it as on a click: Space is PLAY, or STOP while `playing`; Right
+// is NEXT, Left is PREV. -1 for no key or any other.
+int menuKeyComponent(int playing);
+// The player's time line, a centred label under the song label in slot
+// MENU_TIME_LINE; menuInit leaves it out, so the screen run on its own has
+// none. Its text is the screen's own.
+const int MENU_TIME_LINE = 18;
+void menuAddTimeLine(void);
+// Position and length of the playing song in whole seconds, "1:23 / 3:04";
+// the position alone while the length is not known (negative); empty when
+// nothing plays.
+void menuSetPlayTime(int playing, float position, int length);
 // Runs the player screen on its own in an 800 x 500 window until closed.
 void draw_menu(void);
 // For the apps, tests and benchmarks: deletes the raster font and puts every

@@ -327,6 +327,57 @@ TEST_F(PlayerScreen, CloseRequestStopsTheSoundOnceAndEndsForGood)
     EXPECT_EQ(menuDraw(), 1) << "building the screen again does not undo the close request";
 }
 
+// Guards the keys and the time line the player adds: a key stands for its
+// button for exactly the frame that takes it (so the main loop acts once
+// per press) without selecting anything itself, and the time line shows
+// its own text between the song label and the logo without touching them.
+TEST_F(PlayerScreen, KeysStandForButtonsAndTheTimeLineShowsUnderTheLabel)
+{
+    REQUIRE_OPEN();
+    struct {
+        int key, stopped, playing;
+    } keys[] = {{SDLK_SPACE, 1, 3}, {SDLK_RIGHT, 4, 4}, {SDLK_LEFT, 0, 0},
+                {SDLK_ESCAPE, -1, -1}, {SDLK_RETURN, -1, -1}, {SDLK_UP, -1, -1}};
+    for (auto k : keys) {
+        testDrainEvents();
+        testPushKey(k.key);
+        EXPECT_EQ(menuDraw(), 0);
+        EXPECT_EQ(menuKeyComponent(0), k.stopped) << "key " << k.key;
+        EXPECT_EQ(menuKeyComponent(1), k.playing) << "key " << k.key;
+        EXPECT_EQ(selectedMask(), 0) << "the main loop selects, not the screen";
+        menuDraw();
+        EXPECT_EQ(menuKeyComponent(0), -1) << "the key lasts one frame";
+    }
+
+    EXPECT_EQ(get_gui_component(MENU_TIME_LINE)->type, GUI_NONE) << "not part of the screen on its own";
+    menuAddTimeLine();
+    const gui_component_t* line = get_gui_component(MENU_TIME_LINE);
+    EXPECT_EQ(line->type, GUI_LABEL);
+    menuSetPlayTime(1, 83.99f, 184);
+    EXPECT_STREQ(line->text, "1:23 / 3:04");
+    gui_component_set_text(get_gui_component(5), "Song");
+    menuDraw();
+    // 11 characters centred over 80: raster x (80 - 11) * 5, y 320 + 10 - 5.
+    EXPECT_TRUE(testTextAt("1:23 / 3:04", 345, 325, WHITE, BLACK));
+    EXPECT_TRUE(testTextAt("Song", 380, 360, WHITE, BLACK)) << "the song label stays";
+    EXPECT_TRUE(testTextAt(get_gui_component(6)->text, 3, 305, WHITE, BLACK)) << "the logo stays";
+    pointAt(400, 175); // GUI (400, 325): on the time line, which is never hit
+    frameWith(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT);
+    EXPECT_EQ(selectedMask(), 0);
+    frameWith(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT);
+
+    menuSetPlayTime(1, 3725.5f, -1);
+    EXPECT_STREQ(line->text, "62:05") << "an unknown length shows the position alone";
+    menuSetPlayTime(1, -2.0f, 0);
+    EXPECT_STREQ(line->text, "0:00 / 0:00");
+    menuSetPlayTime(1, 7.1f, 6);
+    EXPECT_STREQ(line->text, "0:06 / 0:06") << "never past the length";
+    menuSetPlayTime(0, 12.0f, 60);
+    EXPECT_STREQ(line->text, "") << "nothing plays";
+    menuDraw();
+    EXPECT_EQ(testReadPixel(400, 330), BLACK);
+}
+
 // The screen is stretched over a 1024 x 768 window: a click on what the user
 // sees must land on that button.
 TEST_F(PlayerScreen, ClicksLandOnWhatIsDrawnInA1024x768Window)

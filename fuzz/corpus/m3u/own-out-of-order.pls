@@ -1,0 +1,11 @@
+[playlist]
+File1=a.wav
+Title1=A
+Length2=90
+Title2=B
+File2=b.ogg
+File3=c.ogg
+Title3=C
+Length3=-1
+File5=e.ogg
+Title4=D
