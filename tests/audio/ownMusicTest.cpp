@@ -10,8 +10,10 @@
 #include "system/ui/window/windowSdl.h"
 #include "tests/audio/audioTestSupport.h"
 #include "tests/support/fakeClock.h"
+#include "tests/support/testData.h"
 
 #include <gtest/gtest.h>
+
 #include <sndfile.h>
 #include <sys/stat.h>
 
@@ -22,27 +24,13 @@
 
 namespace {
 
-// The real-world files collected beside the repository; "" when absent.
-std::string sharedTestData(const char* name)
-{
-    std::string path = std::string(TESSELLUNE_SOURCE_DIR "/../shared/testdata/") + name;
-    struct stat info;
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? path : std::string();
-}
-
-#define REQUIRE_SHARED(variable, name)                                                     \
-    std::string variable = sharedTestData(name);                                           \
-    if (variable.empty())                                                                  \
-        GTEST_SKIP() << "../shared/testdata/" << (name) << " is absent"
-
 // Guards the lengths a folder's songs show and the titles they take: the
 // length read from a header alone must be the length that plays (the
 // oracle: the song played through the audio layer until its channel
 // reports the end), for every sampled format and for modules.
 TEST(HeaderInfoTest, HeaderLengthsAreTheLengthsThatPlay)
 {
-    REQUIRE_SHARED(audioDir, "audio");
-    REQUIRE_SHARED(moduleDir, "modules");
+    std::string audioDir = testDataDir("audio"), moduleDir = testDataDir("modules");
     struct {
         std::string path;
         double early, late; // how far the header may be off what plays
@@ -92,7 +80,7 @@ TEST(HeaderInfoTest, HeaderLengthsAreTheLengthsThatPlay)
 // name, which must not open anything.
 TEST(HeaderInfoTest, TitlesFailuresAndNames)
 {
-    REQUIRE_SHARED(dir, "audio");
+    std::string dir = testDataDir("audio");
     double seconds = 0;
     char title[64];
     for (const char* file : {"galway-16s.flac", "galway-16s.ogg", "galway-16s.opus", "galway-16s.mp3"}) {
@@ -331,22 +319,30 @@ TEST_F(OwnListTest, PlsEntriesWithoutALengthAreKept)
     expectSong(3, file("d.ogg"), "D", 0); // File5 had no title of its own
     expectSong(4, file("a.wav"), "F", 2);
 
-    REQUIRE_SHARED(pls, "pls");
-    struct {
-        const char* file;
-        int entries;
-    } real[] = {{"amarok__test.pls", 4},          {"amarok__test2.pls", 5},
-                {"playlistsnet__Playlist2.pls", 3}, {"clj-pls__dubstep.pls", 7},
-                {"fooyin__mixedrelative.pls", 8},  {"totem-pl-parser__missing-items.pls", 0}};
-    for (auto& r : real) {
-        open(pls + "/" + r.file);
-        EXPECT_EQ(soundGetPlaylistSize(), r.entries) << r.file;
-    }
+    std::string pls = testDataDir("pls");
     open(pls + "/playlistsnet__Playlist2.pls");
+    ASSERT_EQ(soundGetPlaylistSize(), 3);
     expectSong(0, "http://stream.polskastacja.pl/ps43_mp3?player_groupPS_EXT_MP3",
                "Server1-> >>> P O L S K A S T A C J A <<<- Ballady Rockowe", 0);
     expectSong(1, pls + "/Weird Al - This Is The Life.mp3", "Weird Al Yankovic - This is the Life", 0);
     expectSong(2, "/home/uzytkownik/muzyka-1.mp3", "Myslovitz - Sprzedawcy Marze\xC5\x84", 5720);
+}
+
+// The same rule on the collected playlists of copyleft projects, which stay
+// outside the repository.
+TEST_F(OwnListTest, CopyleftPlsFilesKeepTheirEntriesWithoutALength)
+{
+    REQUIRE_OUTSIDE_TEST_DATA(pls, "pls", "GPL, LGPL and EPL");
+    struct {
+        const char* file;
+        int entries;
+    } real[] = {{"amarok__test.pls", 4},          {"amarok__test2.pls", 5},
+                {"clj-pls__dubstep.pls", 7},      {"fooyin__mixedrelative.pls", 8},
+                {"totem-pl-parser__missing-items.pls", 0}};
+    for (auto& r : real) {
+        open(pls + "/" + r.file);
+        EXPECT_EQ(soundGetPlaylistSize(), r.entries) << r.file;
+    }
     open(pls + "/fooyin__mixedrelative.pls");
     expectSong(4, "/absolute/path/local-file.flac", "Local File - Absolute", 240);
     expectSong(6, "https://external.example.com/direct/live", "External Direct Stream", 0);
