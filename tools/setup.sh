@@ -41,6 +41,22 @@ case "$purpose" in
   *) echo "usage: tools/setup.sh [play|test]" >&2; exit 2 ;;
 esac
 
+# A fresh machine often runs its own apt job at boot, or a second set-up runs
+# beside this one: wait up to ten minutes for apt's locks instead of failing.
+apt_waiting() {
+  local log try
+  log=$(mktemp)
+  for try in $(seq 120); do
+    if apt-get -o DPkg::Lock::Timeout=5 "$@" 2>"$log"; then
+      rm -f "$log"; return 0
+    fi
+    grep -q 'Could not get lock' "$log" || break
+    [ "$try" -eq 1 ] && echo "tessellune: waiting for another apt job to finish" >&2
+    sleep 5
+  done
+  cat "$log" >&2; rm -f "$log"; return 1
+}
+
 missing=()
 for package in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
@@ -58,8 +74,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   fi
   echo "tessellune: installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  "${install[@]}"
+  apt_waiting update -qq
+  apt_waiting "${install[@]:1}"
 fi
 
 # A package can be installed and still not give what is called: a diverted
