@@ -151,8 +151,9 @@ void linearFog(const float* colour)
     float fog[4] = {colour[0], colour[1], colour[2], 1.0f};
     glEnable(GL_FOG);
     glFogi(GL_FOG_MODE, GL_LINEAR);
-    glFogf(GL_FOG_START, 6.0f);
-    glFogf(GL_FOG_END, PLANE_FAR * 0.7f);
+    glFogf(GL_FOG_START, 4.0f);
+    glFogf(GL_FOG_END, PLANE_FAR * 0.5f);
+    glHint(GL_FOG_HINT, GL_NICEST);
     glFogfv(GL_FOG_COLOR, fog);
 }
 
@@ -188,6 +189,13 @@ void demoLoadAssets(void)
     a->sky = loadPicture(SKY_PNG);
     a->moon = loadPicture(MOON_PNG);
     a->tiles = loadPicture(TILES_PNG);
+    if (a->tiles.id) {
+        // Seen at a grazing angle the plain linear filter shimmers; the
+        // upload made the mipmaps, so use them.
+        glBindTexture(GL_TEXTURE_2D, a->tiles.id);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+        glBindTexture(GL_TEXTURE_2D, 0);
+    }
     a->glow = loadPicture(GLOW_PNG);
     a->crescent = loadDrawing(CRESCENT_DAT);
     a->lettering = loadDrawing(LETTERING_DAT);
@@ -366,7 +374,7 @@ void demoDrawPlane(float t, float flash, float fade)
         glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE);
         glDepthMask(GL_FALSE);
-        glColor4f(0.55f, 0.7f, 1.0f, fminf(flash, 1.0f) * 0.85f * fade);
+        glColor4f(0.55f, 0.7f, 1.0f, fminf(flash, 1.0f) * 0.6f * fade);
         planeStrips(scroll);
         glDepthMask(GL_TRUE);
         glDisable(GL_BLEND);

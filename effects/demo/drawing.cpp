@@ -20,9 +20,9 @@ struct inkPlan_t {
     int order, row, rows; // the pen's window
 };
 
-const inkPlan_t CRESCENT = {0.62f, -330.0f, 40.0f, 1.0f, 0.86f, 0.45f, 4, 0, 40};
-const inkPlan_t MOSAIC = {0.62f, 0.0f, 40.0f, 0.35f, 0.75f, 1.0f, 4, 32, 48};
-const inkPlan_t LETTERING = {0.62f, 330.0f, 40.0f, 0.95f, 0.55f, 1.0f, 5, 8, 44};
+const inkPlan_t CRESCENT = {0.72f, -250.0f, 55.0f, 1.0f, 0.86f, 0.45f, 4, 0, 44};
+const inkPlan_t MOSAIC = {0.72f, 270.0f, 60.0f, 0.35f, 0.75f, 1.0f, 4, 24, 52};
+const inkPlan_t LETTERING = {0.85f, 0.0f, -175.0f, 0.95f, 0.55f, 1.0f, 5, 8, 44};
 
 struct drawing_t {
     sceneSync_t* dim;
@@ -88,8 +88,10 @@ void demoDrawingRun(void* scene)
     float dim = demoSmooth(demoProgress(drawing.dim));
     float leave = demoSmooth(demoProgress(drawing.leave));
     demoSetSky("light", demoMix(1.0f, 0.45f, dim));
+    // Out of the drawings' way: high, between the crescent and the mosaic.
     demoSetSky("moonSize", demoMix(150.0f, 90.0f, dim));
-    demoSetSky("moonY", demoMix(0.8f, 0.86f, dim));
+    demoSetSky("moonX", demoMix(0.3f, 0.53f, dim));
+    demoSetSky("moonY", demoMix(0.8f, 0.84f, dim));
     setVariable(self, nullptr, "ink", 0.75f + 0.25f * demoBeat());
     const demoAssets_t* a = demoAssets();
     float fade = 1.0f - leave;

@@ -45,7 +45,7 @@ void drawCredits(void)
             continue;
         // In quickly, held, out quickly.
         float alpha = fminf(1.0f, fminf(p * 5.0f, (1.0f - p) * 5.0f));
-        float size = 2.0f;
+        float size = 2.5f;
         float width = float(strlen(CREDITS[i])) * 9.0f * size / 1280.0f;
         setTextSize(size, size);
         setTextAngle(0);
@@ -63,7 +63,7 @@ void drawWord(float t, float beat)
         arrive[i] = demoSmooth(p * 2.0f - float(i) / LETTERS);
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
-    glTranslatef(0.0f, 0.55f, -13.0f);
+    glTranslatef(0.0f, -0.1f, -13.0f);
     glRotatef(6.0f * sinf(t * 0.5f), 0, 1, 0);
     glScalef(0.1f, 0.1f, 0.1f);
     demoDrawWord3d(WORD, arrive, 0.85f + 0.15f * beat);
@@ -74,10 +74,12 @@ void drawPlane(float t, float open)
 {
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
-    glRotatef(18.0f, 1, 0, 0);
+    // Looking a little up: the horizon sinks below the middle and leaves
+    // the sky to the moon.
+    glRotatef(-2.0f, 1, 0, 0);
     glRotatef(20.0f * sinf(t * 0.15f), 0, 1, 0);
     glTranslatef(0, -finale.rise, 0);
-    demoDrawPlane(t, 0.45f * demoBeat(), open);
+    demoDrawPlane(t, 0.5f * demoBeat(), 0.85f * open);
     glPopMatrix();
 }
 
@@ -119,13 +121,15 @@ void demoFinaleRun(void* scene)
     float t = timerGetTime();
     float open = demoSmooth(demoProgress(finale.open));
     demoSetSky("light", demoMix(0.45f, 1.0f, open));
-    demoSetSky("moonX", demoMix(0.3f, 0.5f, open));
-    demoSetSky("moonY", demoMix(0.86f, 0.74f, open));
-    demoSetSky("moonSize", demoMix(90.0f, 250.0f, open));
-    setVariable(self, nullptr, "rise", 1.0f + 0.8f * self->time.percent);
+    demoSetSky("moonX", demoMix(0.53f, 0.5f, open));
+    demoSetSky("moonY", demoMix(0.8f, 0.79f, open));
+    demoSetSky("moonSize", demoMix(90.0f, 220.0f, open));
+    setVariable(self, nullptr, "rise", 0.6f + 0.8f * self->time.percent);
     float beat = demoBeat();
     drawPlane(t, open);
     drawArt(open);
+    // The word stands in front of the plane, never in it.
+    glClear(GL_DEPTH_BUFFER_BIT);
     drawWord(t, beat);
     drawCredits();
     demoOverlay(0, 0, 0, demoSmooth(demoProgress(finale.fade)));
