@@ -124,7 +124,15 @@ void setWidths(splineContainer* drawing, float width)
             s->width = width;
 }
 
-void planeStrips(float scroll)
+// Opaque near, then thinning out over the last third, so the far edge
+// melts into the sky instead of ending on a line.
+float planeAlpha(float z)
+{
+    float far = (-z - PLANE_FAR * 0.6f) / (PLANE_FAR * 0.4f);
+    return 1.0f - fminf(fmaxf(far, 0.0f), 1.0f);
+}
+
+void planeStrips(float scroll, float r, float g, float b, float alpha)
 {
     const int strips = 24;
     for (int i = 0; i < strips; i++) {
@@ -133,11 +141,14 @@ void planeStrips(float scroll)
         float z1 = -1.0f - PLANE_FAR * powf(float(i + 1) / strips, 1.6f);
         float t0 = -z0 / TILE_SIDE + scroll, t1 = -z1 / TILE_SIDE + scroll;
         float x = PLANE_FAR, s = PLANE_FAR / TILE_SIDE;
+        float a0 = alpha * planeAlpha(z0), a1 = alpha * planeAlpha(z1);
         glBegin(GL_QUADS);
+        glColor4f(r, g, b, a0);
         glTexCoord2f(s, t0);
         glVertex3f(x, PLANE_Y, z0);
         glTexCoord2f(-s, t0);
         glVertex3f(-x, PLANE_Y, z0);
+        glColor4f(r, g, b, a1);
         glTexCoord2f(-s, t1);
         glVertex3f(-x, PLANE_Y, z1);
         glTexCoord2f(s, t1);
@@ -152,7 +163,7 @@ void linearFog(const float* colour)
     glEnable(GL_FOG);
     glFogi(GL_FOG_MODE, GL_LINEAR);
     glFogf(GL_FOG_START, 4.0f);
-    glFogf(GL_FOG_END, PLANE_FAR * 0.5f);
+    glFogf(GL_FOG_END, PLANE_FAR * 0.75f);
     glHint(GL_FOG_HINT, GL_NICEST);
     glFogfv(GL_FOG_COLOR, fog);
 }
@@ -359,27 +370,28 @@ void demoDrawPlane(float t, float flash, float fade)
 {
     const demoAssets_t* a = &common.assets;
     float scroll = t * 0.9f;
+    if (fade <= 0.0f)
+        return;
     if (a->tiles.id) {
         glEnable(GL_TEXTURE_2D);
         glBindTexture(GL_TEXTURE_2D, a->tiles.id);
     }
+    glDisable(GL_ALPHA_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     linearFog(HORIZON);
-    glColor4f(fade, fade, fade, 1);
-    planeStrips(scroll);
+    planeStrips(scroll, 1, 1, 1, fminf(fade, 1.0f));
     if (flash > 0.0f) {
         // The same tiles again, added on top: the lines and faces light up.
         const float black[3] = {0, 0, 0};
         linearFog(black);
-        glDisable(GL_ALPHA_TEST);
-        glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE);
         glDepthMask(GL_FALSE);
-        glColor4f(0.55f, 0.7f, 1.0f, fminf(flash, 1.0f) * 0.6f * fade);
-        planeStrips(scroll);
+        planeStrips(scroll, 0.55f, 0.7f, 1.0f, fminf(flash, 1.0f) * 0.6f * fade);
         glDepthMask(GL_TRUE);
-        glDisable(GL_BLEND);
-        glEnable(GL_ALPHA_TEST);
     }
+    glDisable(GL_BLEND);
+    glEnable(GL_ALPHA_TEST);
     glDisable(GL_FOG);
     glBindTexture(GL_TEXTURE_2D, 0);
     glDisable(GL_TEXTURE_2D);

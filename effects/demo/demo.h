@@ -38,7 +38,8 @@ void demoFinaleRun(void* scene);
 // --- shared by the scenes (common.cpp) -----------------------------------------
 
 // Time texts of module positions, for addPlayerScene and addSync: from the
-// start of the music ("#m:ss.fff" with absolute set), and a span of rows.
+// start of the music, and a span of rows. A sync's start is counted from
+// its scene's start unless it is absolute ("#m:ss.fff", absolute set).
 // Each call writes one of a few rotating buffers; the callers convert them
 // at once.
 const char* demoAt(int order, int row, int absolute);
@@ -91,7 +92,8 @@ void demoDrawInk(splineContainer* drawing, float end, float r, float g, float b,
                  float* penY);
 
 // The tiled plane of the tiles and finale scenes, below the eye, running
-// towards it; flash (0 to 1) lights the tiles up.
+// towards it and fading into the sky far off; flash (0 to 1) lights the
+// tiles up, fade (0 to 1) lets the sky through the whole plane.
 void demoDrawPlane(float t, float flash, float fade);
 // A word of the texture font standing in 3D, centred on the current
 // origin, each letter turned and pushed back by `arrive` (1 in place, 0 far

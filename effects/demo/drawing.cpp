@@ -76,7 +76,7 @@ void demoDrawingInit(void* scene)
     drawing.pen[0] = penSync(self, CRESCENT);
     drawing.pen[1] = penSync(self, MOSAIC);
     drawing.pen[2] = penSync(self, LETTERING);
-    drawing.leave = addSync(self, demoAt(5, 56, 0), demoRows(8));
+    drawing.leave = addSync(self, demoAt(5, 56, 1), demoRows(8));
     drawing.ink = 0.8f;
     addVariableDecimal(self, "ink", &drawing.ink);
 }

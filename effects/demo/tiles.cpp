@@ -58,8 +58,8 @@ void demoTilesInit(void* scene)
         setTriggerSync(tiles.beat[i], demoRows(BEAT_ROWS));
     }
     tiles.enter = addSync(self, "0:00", demoRows(16));
-    tiles.turn = addSync(self, demoAt(3, 0, 0), demoRows(64));
-    tiles.leave = addSync(self, demoAt(3, 56, 0), demoRows(8));
+    tiles.turn = addSync(self, demoAt(3, 0, 1), demoRows(64));
+    tiles.leave = addSync(self, demoAt(3, 56, 1), demoRows(8));
     addVariableDecimal(self, "flash", &tiles.flash);
 }
 
@@ -75,13 +75,13 @@ void demoTilesRun(void* scene)
     float enter = demoSmooth(demoProgress(tiles.enter));
     float turn = demoSmooth(demoProgress(tiles.turn));
     float leave = demoSmooth(demoProgress(tiles.leave));
-    demoSetSky("moonY", demoMix(0.72f, 0.8f, enter));
+    demoSetSky("moonY", demoMix(0.72f, demoMix(0.8f, 0.86f, turn), enter));
     demoSetSky("moonX", demoMix(0.74f, demoMix(0.74f, 0.3f, turn), enter));
     demoSetSky("moonSize", demoMix(210.0f, 150.0f, enter));
 
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
-    glRotatef(demoMix(14.0f, 22.0f, turn) + 2.0f * sinf(t * 0.9f), 1, 0, 0);
+    glRotatef(demoMix(14.0f, 17.0f, turn) + 2.0f * sinf(t * 0.9f), 1, 0, 0);
     glRotatef(3.0f * sinf(t * 0.5f), 0, 0, 1);
     glRotatef(turn * 35.0f, 0, 1, 0);
     glTranslatef(0, -(1.0f - enter) * 6.0f - turn * 1.5f, 0);

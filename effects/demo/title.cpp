@@ -32,16 +32,19 @@ title_t title;
 void drawWord(float t, float beat)
 {
     float arrive[LETTERS];
-    for (int i = 0; i < LETTERS; i++)
-        arrive[i] = demoSmooth(demoProgress(title.letter[i]));
-    float leave = demoSmooth(demoProgress(title.leave));
+    // Before the drums the letters go back the way they came, the last first.
+    float leave = demoProgress(title.leave);
+    for (int i = 0; i < LETTERS; i++) {
+        float away = demoSmooth(leave * 2.0f - float(LETTERS - 1 - i) / LETTERS);
+        arrive[i] = demoSmooth(demoProgress(title.letter[i])) * (1.0f - away);
+    }
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
-    glTranslatef(0.0f, -0.2f + 3.0f * leave, -12.0f - 10.0f * leave);
+    glTranslatef(0.0f, -0.2f, -12.0f);
     glRotatef(title.sway * sinf(t * 0.7f), 0, 1, 0);
     glRotatef(8.0f, 1, 0, 0);
     glScalef(0.12f, 0.12f, 0.12f);
-    demoDrawWord3d(WORD, arrive, (1.0f - leave) * (0.85f + 0.15f * beat));
+    demoDrawWord3d(WORD, arrive, 0.85f + 0.15f * beat);
     glPopMatrix();
 }
 
