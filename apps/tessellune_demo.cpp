@@ -54,6 +54,7 @@ struct options_t {
     float from = 0;
     int fromGiven = 0;
     float to = -1;
+    const char* toText = nullptr;
 };
 
 int refuse(const char* reason, const char* argument)
@@ -85,7 +86,8 @@ int readValue(const char* name, const char* value, options_t* o)
     }
     if (strcmp(name, "--from") == 0)
         return (o->fromGiven = 1) && readTime(value, &o->from);
-    return readTime(value, &o->to); // --to
+    o->toText = value; // --to
+    return readTime(value, &o->to);
 }
 
 // Returns -1 to go on, otherwise the exit status.
@@ -98,8 +100,12 @@ int parseArguments(int argc, char* argv[], options_t* o)
             printf("%s\n", USAGE);
             return 0;
         }
-        if (strcmp(a, "--fullscreen") == 0 || strcmp(a, "--stats") == 0) {
-            (a[2] == 'f' ? o->fullscreen : o->stats) = 1;
+        if (strcmp(a, "--fullscreen") == 0) {
+            o->fullscreen = 1;
+            continue;
+        }
+        if (strcmp(a, "--stats") == 0) {
+            o->stats = 1;
             continue;
         }
         bool known = std::any_of(std::begin(withValue), std::end(withValue),
@@ -115,7 +121,7 @@ int parseArguments(int argc, char* argv[], options_t* o)
     if (!o->capture && (o->fpsGiven || o->fromGiven))
         return refuse("--fps and --from go with --capture, not with", o->fpsGiven ? "--fps" : "--from");
     if (o->to >= 0 && o->to <= o->from)
-        return refuse("--to must lie after --from (or the start), not at", argv[argc - 1]);
+        return refuse("--to must lie after --from (or the start), not at", o->toText);
     return -1;
 }
 
