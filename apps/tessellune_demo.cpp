@@ -1,10 +1,15 @@
-// A small production on the scene timeline: three overlapping scenes with
-// window and trigger syncs and scene variables, the loading bar while their
-// initialisers run, then a paced frame loop until the end or Escape.
+// The demo production on the scene timeline, with its module: live in a
+// window, paced by the frame timer, or captured off line at a fixed frame
+// rate into numbered PNG frames and one WAV file of the sound.
 //
-//     tessellune_demo [--length m:ss]
+//     tessellune_demo [--resolution WxH] [--fullscreen] [--to m:ss] [--stats]
+//     tessellune_demo --capture DIR [--fps N] [--from m:ss] [--to m:ss] [--resolution WxH]
 
-#include "system/debug/debugPrint.h"
+#include "effects/playlist.h"
+#include "system/audio/audio.h"
+#include "system/audio/sound.h"
+#include "system/capture/capture.h"
+#include "system/graphics/font/font.h"
 #include "system/graphics/graphics.h"
 #include "system/player/player.h"
 #include "system/player/timeString.h"
@@ -15,237 +20,359 @@
 
 #include <GL/gl.h>
 #include <SDL.h>
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
-const char USAGE[] = "usage: tessellune_demo [--length m:ss[.fff]]";
-const int CANVAS_W = 800, CANVAS_H = 600;
-const int TILES = 8;
+const char USAGE[] =
+    "usage: tessellune_demo [--resolution WxH] [--fullscreen] [--to m:ss] [--stats]\n"
+    "       tessellune_demo --capture DIR [--fps N] [--from m:ss] [--to m:ss] [--resolution WxH]";
+const int LARGEST_SIDE = 16384;
+const int MOST_FPS = 1000;
+const char* const MODULE_CHECK = "data/music/tessellate.mod";
+const int MOST_SCENES = 64;
 
-// How far a window sync has come, held at 0 before and 1 after its window:
-// a finished sync keeps being populated, so its raw percent runs past 1.
-float progress(const sceneSync_t* sync)
+struct options_t {
+    int width = 960;
+    int height = 540;
+    int fullscreen = 0;
+    int stats = 0;
+    const char* capture = nullptr;
+    int fps = 30;
+    int fpsGiven = 0;
+    float from = 0;
+    int fromGiven = 0;
+    float to = -1;
+    const char* toText = nullptr;
+};
+
+int refuse(const char* reason, const char* argument)
 {
-    if (sync->active == SYNC_FINISHED)
-        return 1.0f;
-    if (sync->active == SYNC_WAITING)
-        return 0.0f;
-    return fminf(fmaxf(sync->time.percent, 0.0f), 1.0f);
+    fprintf(stderr, "tessellune_demo: %s \"%s\"\n%s\n", reason, argument, USAGE);
+    return 1;
 }
 
-float mix(float a, float b, float f)
+// A time text that is no time comes back negative (-1 or -2).
+int readTime(const char* text, float* seconds)
 {
-    return a + (b - a) * f;
+    *seconds = convertTimeToSeconds(text);
+    return *seconds >= 0;
 }
 
-void quad(float x0, float y0, float x1, float y1)
+int readValue(const char* name, const char* value, options_t* o)
 {
-    glBegin(GL_QUADS);
-    glVertex3f(x0, y0, 0);
-    glVertex3f(x1, y0, 0);
-    glVertex3f(x1, y1, 0);
-    glVertex3f(x0, y1, 0);
-    glEnd();
-}
-
-// --- dawn: the sky brightens, a sun pulses on a trigger sync -----------------
-
-struct dawn_t {
-    sceneSync_t* rise;
-    sceneSync_t* beat;
-    float flash; // 1 at each beat, decays over the beat's interval
-    float glow;  // bound to the variable "glow"
-    int32_t rays; // bound to "rays"; the tiles scene sets it
-} dawn;
-
-void dawnInit(void* scene)
-{
-    playerScene* self = static_cast<playerScene*>(scene);
-    dawn = dawn_t();
-    dawn.rise = addSync(self, "0:00.5", "0:04");
-    dawn.beat = addSync(self, "0:01", "0:06");
-    setTriggerSync(dawn.beat, "0:00.5");
-    dawn.glow = 1.0f;
-    dawn.rays = 2;
-    addVariableDecimal(self, "glow", &dawn.glow);
-    addVariableInteger(self, "rays", &dawn.rays);
-}
-
-void dawnRun(void* scene)
-{
-    (void)scene;
-    float sky = progress(dawn.rise);
-    if (isSync(dawn.beat))
-        dawn.flash = 1.0f;
-    else if (dawn.beat->active >= 0)
-        dawn.flash = fmaxf(0.0f, 1.0f - dawn.beat->time.percent);
-    else
-        dawn.flash = 0.0f;
-
-    perspective2dBegin(CANVAS_W, CANVAS_H);
-    glColor3f(mix(0.05f, 0.95f, sky), mix(0.05f, 0.55f, sky), mix(0.25f, 0.2f, sky));
-    quad(0, 0, CANVAS_W, CANVAS_H);
-    float g = dawn.glow * (0.75f + 0.25f * dawn.flash);
-    glColor3f(g, g * 0.95f, g * 0.7f);
-    float r = 40 + 30 * dawn.flash;
-    float sunY = 150 + 200 * sky;
-    quad(400 - r, sunY - r, 400 + r, sunY + r);
-    for (int i = 0; i < dawn.rays; i++) {
-        float x = 400 + (i - (dawn.rays - 1) * 0.5f) * 60;
-        quad(x - 3, 0, x + 3, (sunY - r) * sky);
+    if (strcmp(name, "--resolution") == 0)
+        return sscanf(value, "%dx%d", &o->width, &o->height) == 2 && o->width > 0 && o->width <= LARGEST_SIDE &&
+               o->height > 0 && o->height <= LARGEST_SIDE;
+    if (strcmp(name, "--capture") == 0)
+        return (o->capture = value)[0] != 0;
+    if (strcmp(name, "--fps") == 0) {
+        char* end = nullptr;
+        long fps = strtol(value, &end, 10);
+        o->fps = int(fps);
+        o->fpsGiven = 1;
+        return *end == 0 && fps > 0 && fps <= MOST_FPS;
     }
-    perspective2dEnd();
-}
-
-// --- tiles: eight tiles grow in one after the other --------------------------
-
-struct tiles_t {
-    sceneSync_t* grow[TILES];
-} tiles;
-
-void tilesInit(void* scene)
-{
-    playerScene* self = static_cast<playerScene*>(scene);
-    tiles.grow[0] = addSync(self, "0:00.5", "0:00.6");
-    for (int i = 1; i < TILES; i++)
-        tiles.grow[i] = addSyncAfterLast(self, "0:00.2", "0:00.6");
-}
-
-void tilesRun(void* scene)
-{
-    playerScene* self = static_cast<playerScene*>(scene);
-    // The sun gets more rays as the tiles come in: a variable of another scene.
-    playerScene* dawnScene = getPlayerScene("dawn");
-    setVariable(dawnScene, nullptr, "rays", 2.0f + 6.0f * self->time.percent);
-
-    perspective2dBegin(CANVAS_W, CANVAS_H);
-    for (int i = 0; i < TILES; i++) {
-        float size = 70 * progress(tiles.grow[i]);
-        float cx = 85 + i * 90.0f, cy = 470;
-        float hue = float(i) / TILES;
-        glColor3f(0.5f + 0.5f * cosf(6.2832f * hue), 0.5f + 0.5f * cosf(6.2832f * (hue - 0.33f)),
-                  0.5f + 0.5f * cosf(6.2832f * (hue - 0.67f)));
-        quad(cx - size * 0.5f, cy - size * 0.5f, cx + size * 0.5f, cy + size * 0.5f);
-    }
-    perspective2dEnd();
-}
-
-// --- dusk: stripes come in, then everything fades to black --------------------
-
-struct dusk_t {
-    sceneSync_t* fade;
-    int32_t stripes; // bound to "stripes"
-} dusk;
-
-void duskInit(void* scene)
-{
-    playerScene* self = static_cast<playerScene*>(scene);
-    dusk = dusk_t();
-    dusk.fade = addSync(self, "0:03", "#0:18");
-    dusk.stripes = 0;
-    addVariableInteger(self, "stripes", &dusk.stripes);
-}
-
-void duskRun(void* scene)
-{
-    playerScene* self = static_cast<playerScene*>(scene);
-    // A window without bookkeeping: the stripes come in over the first 2 s.
-    sceneSync_t window = {};
-    if (checkSync(self, &window, "0:00", "0:02"))
-        setVariable(self, nullptr, "stripes", 1.0f + 11.0f * window.time.percent);
-
-    perspective2dBegin(CANVAS_W, CANVAS_H);
-    glColor3f(0.1f, 0.05f, 0.2f);
-    for (int i = 0; i < dusk.stripes; i++)
-        quad(0, float(i * 50), CANVAS_W, float(i * 50 + 8));
-    // The alpha test drops fragments at or below 0.1, so the fade starts from
-    // a blend that is already visible.
-    float fade = progress(dusk.fade);
-    if (fade > 0) {
-        glEnable(GL_BLEND);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        glColor4f(0, 0, 0, 0.11f + 0.89f * fade);
-        quad(0, 0, CANVAS_W, CANVAS_H);
-        glDisable(GL_BLEND);
-    }
-    perspective2dEnd();
-}
-
-void reportRelease(void* scene)
-{
-    __debugPrintf("scene %s released", static_cast<playerScene*>(scene)->name);
-}
-
-void registerScenes(void)
-{
-    addPlayerScene("dawn", "0:00", "0:08", dawnInit, dawnRun, reportRelease);
-    addPlayerScene("tiles", "0:06", "#0:14", tilesInit, tilesRun, reportRelease);
-    addPlayerScene("dusk", "0:12", "0:06", duskInit, duskRun, reportRelease);
-    char start[16], end[16];
-    for (playerScene* scene = getPlayerSceneHead(); scene; scene = scene->next) {
-        convertSecondsToTime(scene->start, start);
-        convertSecondsToTime(scene->end, end);
-        __debugPrintf("scene %s from %s to %s", scene->name, start, end);
-    }
+    if (strcmp(name, "--from") == 0)
+        return (o->fromGiven = 1) && readTime(value, &o->from);
+    o->toText = value; // --to
+    return readTime(value, &o->to);
 }
 
 // Returns -1 to go on, otherwise the exit status.
-int parseArguments(int argc, char* argv[], float* length)
+int parseArguments(int argc, char* argv[], options_t* o)
 {
+    static const char* const withValue[] = {"--resolution", "--capture", "--fps", "--from", "--to"};
     for (int i = 1; i < argc; i++) {
-        if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
+        const char* a = argv[i];
+        if (strcmp(a, "--help") == 0 || strcmp(a, "-h") == 0) {
             printf("%s\n", USAGE);
             return 0;
         }
-        if (strcmp(argv[i], "--length") == 0 && i + 1 < argc) {
-            *length = convertTimeToSeconds(argv[++i]);
-            if (*length > 0)
-                continue;
+        if (strcmp(a, "--fullscreen") == 0) {
+            o->fullscreen = 1;
+            continue;
         }
-        fprintf(stderr, "tessellune_demo: cannot use \"%s\"; %s\n", argv[i], USAGE);
+        if (strcmp(a, "--stats") == 0) {
+            o->stats = 1;
+            continue;
+        }
+        bool known = std::any_of(std::begin(withValue), std::end(withValue),
+                                 [a](const char* name) { return strcmp(a, name) == 0; });
+        if (!known)
+            return refuse("unrecognised argument", a);
+        if (i + 1 >= argc)
+            return refuse("missing value after", a);
+        if (!readValue(a, argv[i + 1], o))
+            return refuse(("cannot use this value after " + std::string(a) + ":").c_str(), argv[i + 1]);
+        i++;
+    }
+    if (!o->capture && (o->fpsGiven || o->fromGiven))
+        return refuse("--fps and --from go with --capture, not with", o->fpsGiven ? "--fps" : "--from");
+    if (o->to >= 0 && o->to <= o->from)
+        return refuse("--to must lie after --from (or the start), not at", o->toText);
+    return -1;
+}
+
+// The programs read data/ from the working directory. From the install tree
+// the data lies in share/tessellune beside bin/: go there when the working
+// directory has none.
+int findData(void)
+{
+    if (access(MODULE_CHECK, R_OK) == 0)
+        return 1;
+    char self[PATH_MAX];
+    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0)
+        return 0;
+    self[length] = 0;
+    std::string dir(self);
+    dir = dir.substr(0, dir.rfind('/'));
+    std::string share = dir + "/../share/tessellune";
+    if (access((share + "/" + MODULE_CHECK).c_str(), R_OK) != 0)
+        return 0;
+    return chdir(share.c_str()) == 0;
+}
+
+// The capture folder, made if need be, as an absolute path: findData may
+// change the working directory afterwards.
+int prepareFolder(const char* path, std::string* absolute)
+{
+    if (mkdir(path, 0777) != 0 && errno != EEXIST) {
+        fprintf(stderr, "tessellune_demo: cannot make the folder %s: %s\n", path, strerror(errno));
+        return 0;
+    }
+    char resolved[PATH_MAX];
+    if (!realpath(path, resolved)) {
+        fprintf(stderr, "tessellune_demo: cannot use the folder %s: %s\n", path, strerror(errno));
+        return 0;
+    }
+    *absolute = resolved;
+    return 1;
+}
+
+void printTime(const char* label, float seconds)
+{
+    char text[32];
+    convertSecondsToTime(seconds, text);
+    printf("%s%s", label, text);
+}
+
+void printScenes(void)
+{
+    for (playerScene* scene = getPlayerSceneHead(); scene; scene = scene->next) {
+        printf("scene %s", scene->name);
+        printTime(" from ", scene->start);
+        printTime(" to ", scene->end);
+        printf("\n");
+    }
+}
+
+// The first frame of every scene, with the module's position as the
+// decoder has reached it: the scenes are placed on orders, and this shows
+// whether the music is where the timeline thinks it is.
+struct sceneStarts_t {
+    bool started[MOST_SCENES];
+};
+
+void reportSceneStarts(sceneStarts_t* starts)
+{
+    float t = timerGetTime();
+    int i = 0;
+    for (playerScene* scene = getPlayerSceneHead(); scene && i < MOST_SCENES; scene = scene->next, i++) {
+        if (starts->started[i] || !(scene->start <= t && t < scene->end))
+            continue;
+        starts->started[i] = true;
+        printf("scene %s", scene->name);
+        printTime(" starts at ", t);
+        printf(": order %d, row %d\n", sound_getOrder(), sound_getRow());
+    }
+}
+
+void drawFrame(sceneStarts_t* starts)
+{
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    viewReset();
+    playerRun();
+    reportSceneStarts(starts);
+}
+
+double nowMs(void)
+{
+    using namespace std::chrono;
+    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+double percentile(std::vector<double> values, double part)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    size_t index = size_t(part * double(values.size() - 1) + 0.5);
+    return values[std::min(index, values.size() - 1)];
+}
+
+void printStats(const std::vector<double>& intervals, const std::vector<double>& work)
+{
+    printf("stats: %zu frames; frame time median %.2f ms, p99 %.2f ms; "
+           "drawing (without the pacing sleep) median %.2f ms, p99 %.2f ms\n",
+           intervals.size(), percentile(intervals, 0.5), percentile(intervals, 0.99), percentile(work, 0.5),
+           percentile(work, 0.99));
+}
+
+void runLive(const options_t& o)
+{
+    sceneStarts_t starts = {};
+    std::vector<double> intervals, work;
+    timerInit(o.to >= 0 ? o.to : getPlaylistLength());
+    timerUpdate();
+    double last = nowMs();
+    while (!isUserExit() && !timerIsEnd()) {
+        double begin = nowMs();
+        timerUpdate();
+        drawFrame(&starts);
+        SDL_GL_SwapBuffers();
+        glFinish();
+        double drawn = nowMs();
+        timerAdjustFramerate();
+        work.push_back(drawn - begin);
+        double now = nowMs();
+        intervals.push_back(now - last);
+        last = now;
+    }
+    if (o.stats)
+        printStats(intervals, work);
+}
+
+int64_t frameAt(float seconds, int fps)
+{
+    return int64_t(llround(double(seconds) * fps));
+}
+
+// Frames before `from` are drawn too, into a one-pixel scissor, so that
+// every sync has seen the same frames as in a whole run; only the sound is
+// mixed for them. Returns the exit status.
+int runCapture(const options_t& o, const std::string& folder)
+{
+    int64_t first = frameAt(o.from, o.fps);
+    int64_t end = o.to >= 0 ? frameAt(o.to, o.fps) : int64_t(ceil(double(getPlaylistLength()) * o.fps));
+    std::string wav = folder + "/sound.wav";
+    if (!captureSoundOpen(wav.c_str())) {
+        fprintf(stderr, "tessellune_demo: cannot write %s: %s\n", wav.c_str(), strerror(errno));
         return 1;
     }
-    return -1;
+    printf("capture: frames %lld to %lld at %d fps into %s\n", (long long)first, (long long)end - 1, o.fps,
+           folder.c_str());
+    sceneStarts_t starts = {};
+    timerInit(-1.0f);
+    uint64_t mixed = 0;
+    double begin = nowMs();
+    int64_t k = 0;
+    for (; k < end && !isUserExit(); k++) {
+        // The sound up to this frame's time, so the module's order and row
+        // are those of the picture; what lies before the segment is not kept.
+        uint64_t upTo = captureSoundFramesBefore(uint64_t(k), o.fps);
+        captureSoundRender(upTo - mixed, k > first);
+        mixed = upTo;
+        captureClockSetFrame(uint64_t(k));
+        timerUpdate();
+        bool keep = k >= first;
+        if (!keep) {
+            glEnable(GL_SCISSOR_TEST);
+            glScissor(0, 0, 1, 1);
+        }
+        drawFrame(&starts);
+        glDisable(GL_SCISSOR_TEST);
+        char name[32];
+        snprintf(name, sizeof name, "/%05lld.png", (long long)(k - first));
+        if (keep && !captureSaveFrame((folder + name).c_str())) {
+            fprintf(stderr, "tessellune_demo: cannot write %s%s\n", folder.c_str(), name);
+            captureSoundClose();
+            return 1;
+        }
+        if (k % o.fps == 0)
+            SDL_GL_SwapBuffers(); // a glimpse of the progress, once a second of the demo
+    }
+    uint64_t upTo = captureSoundFramesBefore(uint64_t(k), o.fps);
+    captureSoundRender(upTo - mixed, 1);
+    int written = captureSoundClose();
+    double seconds = (nowMs() - begin) / 1000.0;
+    long long frames = (long long)std::max<int64_t>(0, k - first);
+    printf("capture: %lld frames in %.2f s (%.1f frames/s); sound.wav %llu stereo frames\n", frames, seconds,
+           seconds > 0 ? double(frames) / seconds : 0.0, (unsigned long long)captureSoundFramesWritten());
+    if (!written) {
+        fprintf(stderr, "tessellune_demo: cannot write %s\n", wav.c_str());
+        return 1;
+    }
+    return 0;
 }
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    float length = 18.0f;
-    int status = parseArguments(argc, argv, &length);
+    setvbuf(stdout, nullptr, _IOLBF, 0);
+    options_t o;
+    int status = parseArguments(argc, argv, &o);
     if (status >= 0)
         return status;
-
-    windowInit(CANVAS_W, CANVAS_H, 0);
-    if (windowShow() == -1) {
-        fprintf(stderr, "tessellune_demo: cannot open an OpenGL window: %s\n", SDL_GetError());
+    std::string folder;
+    if (o.capture && !prepareFolder(o.capture, &folder))
+        return 1;
+    if (!findData()) {
+        fprintf(stderr, "tessellune_demo: no %s here nor in the install tree's share/tessellune; "
+                        "start it in the repository's folder or the install's share/tessellune\n",
+                MODULE_CHECK);
         return 1;
     }
-    windowSetTitle("Tessellune demo");
-    inputInit();
-    registerScenes();
-    playerInit();
 
-    timerInit(length);
-    timerUpdate();
-    while (!isUserExit() && !timerIsEnd()) {
-        timerUpdate();
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        playerRun();
-        // After the run, so the values set through the timeline win over what
-        // scene code wrote this frame, and the syncs are ready for the next.
-        for (playerScene* scene = getPlayerSceneHead(); scene; scene = scene->next)
-            updateSceneVariables(scene);
-        SDL_GL_SwapBuffers();
-        timerAdjustFramerate();
+    windowInit(unsigned(o.width), unsigned(o.height), unsigned(o.fullscreen));
+    if (!windowHasDisplay()) {
+        fprintf(stderr, "tessellune_demo: no display to open the window on (DISPLAY is not set or does not "
+                        "answer); set DISPLAY, or run it under tools/with-xvfb.sh\n");
+        return 1;
+    }
+    if (windowShow() == -1) {
+        fprintf(stderr, "tessellune_demo: cannot open a %dx%d OpenGL window: %s\n", o.width, o.height,
+                SDL_GetError());
+        return 1;
+    }
+    windowSetTitle("Tessellune");
+    inputInit();
+    if (o.capture) {
+        // No device: the sound is pulled frame by frame, and the clock is the frame count.
+        captureClockInstall(o.fps);
+        audioSetOutput(AUDIO_OUTPUT_PULL);
+    }
+    playlistSelectDemo();
+    playerInit();
+    printScenes();
+
+    if (!isUserExit()) {
+        soundInit();
+        soundAddSongToPlaylist(getPlaylistMusic(), "Tessellate", int(getPlaylistLength()) + 1);
+        soundPlaySong(0);
+        windowSetTitle("Tessellune"); // the song's caption is the player's, not the demo's
+        status = o.capture ? runCapture(o, folder) : (runLive(o), 0);
     }
 
     playerDeinit();
+    soundDeinit();
     windowDeinit();
-    return 0;
+    fontDeinit();
+    if (o.capture)
+        captureClockRemove();
+    return status;
 }

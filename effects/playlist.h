@@ -7,4 +7,9 @@ void playlistInit(void);
 const char* getPlaylistMusic(void);
 float getPlaylistLength(void); // the production's total length in seconds
 
+// For the demo program, before playerInit: from this call on playlistInit
+// registers the demo's scenes, and the two getters name its module and its
+// length. Without it the playlist is the music player's, which has no scenes.
+void playlistSelectDemo(void);
+
 #endif

@@ -624,6 +624,18 @@ void audioRender(float* stereo, int frames)
     }
 }
 
+void audioRender16(int16_t* stereo, int frames)
+{
+    assert(!audio.deviceOpen && "the device's thread mixes while it is open");
+    while (frames > 0) {
+        int n = frames < BLOCK ? frames : BLOCK;
+        mixBlock(audio.mix, n);
+        toDeviceSamples(audio.mix, stereo, n);
+        stereo += n * 2;
+        frames -= n;
+    }
+}
+
 uint64_t audioDeviceFrames(void)
 {
     lock();

@@ -82,6 +82,9 @@ const char* audioResultText(audioResult_t result);
 
 // Pull output: mixes the next `frames` stereo frames into `stereo`.
 void audioRender(float* stereo, int frames);
+// Pull output as the device would be given it: 16-bit, clipped once. For
+// rendering a production's sound off line.
+void audioRender16(int16_t* stereo, int frames);
 // Stereo frames the device has been given since it opened.
 uint64_t audioDeviceFrames(void);
 // The SDL driver in use ("alsa", "dummy", "disk", ...); "" without a device.

@@ -25,6 +25,13 @@ static off_t fileLength(const char* file)
 
 char* ioReadFileToBuffer(const char* file)
 {
+    size_t size = 0;
+    return ioReadFileWithSize(file, &size);
+}
+
+char* ioReadFileWithSize(const char* file, size_t* size)
+{
+    *size = 0;
     if (!file)
         return nullptr;
     off_t length = fileLength(file);
@@ -39,6 +46,7 @@ char* ioReadFileToBuffer(const char* file)
         // after what was actually read.
         size_t got = fread(buffer, 1, size_t(length), in);
         buffer[got] = 0;
+        *size = got;
     }
     fclose(in);
     return buffer;

@@ -118,6 +118,68 @@ imageData_t* imageLoadPNG(const char* filename)
     return image;
 }
 
+// The record's four bytes a pixel packed into the file's samples, one row.
+static void packRow(const unsigned char* in, unsigned char* out, uint32_t w, uint32_t channels)
+{
+    for (uint32_t x = 0; x < w; x++, in += 4) {
+        switch (channels) {
+        case 1: *out++ = in[0]; break;
+        case 2: *out++ = in[0]; *out++ = in[3]; break;
+        case 3: *out++ = in[0]; *out++ = in[1]; *out++ = in[2]; break;
+        default: *out++ = in[0]; *out++ = in[1]; *out++ = in[2]; *out++ = in[3]; break;
+        }
+    }
+}
+
+static int encode(png_structp png, png_infop info, FILE* out, const imageData_t* image)
+{
+    static const int colorTypes[] = {PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_GRAY_ALPHA, PNG_COLOR_TYPE_RGB,
+                                     PNG_COLOR_TYPE_RGB_ALPHA};
+    unsigned char* volatile row = nullptr;
+    if (setjmp(png_jmpbuf(png))) {
+        free(row);
+        return 0;
+    }
+    png_init_io(png, out);
+    png_set_IHDR(png, info, image->w, image->h, 8, colorTypes[image->channels - 1], PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    // One filter and the fastest level: a 1280 x 720 frame takes a few
+    // milliseconds instead of tens, and is still far smaller than raw.
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
+    png_set_compression_level(png, 1);
+    png_write_info(png, info);
+    row = static_cast<unsigned char*>(allocateOrFail(png, size_t(image->w) * image->channels));
+    const unsigned char* pixels = reinterpret_cast<const unsigned char*>(image->pixels);
+    for (uint32_t y = image->h; y-- > 0;) {
+        packRow(pixels + size_t(y) * image->w * 4, row, image->w, image->channels);
+        png_write_row(png, row);
+    }
+    png_write_end(png, info);
+    free(row);
+    return 1;
+}
+
+int imageSavePNG(const char* filename, const imageData_t* image)
+{
+    assert(filename && image && image->pixels);
+    assert(image->channels >= 1 && image->channels <= 4 && "channels: 1 grey to 4 RGBA");
+    if (image->w == 0 || image->h == 0 || image->w > IMAGE_MAX_SIDE || image->h > IMAGE_MAX_SIDE)
+        return 0;
+    FILE* out = fopen(filename, "wb");
+    if (!out)
+        return 0;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    int written = info ? encode(png, info, out, image) : 0;
+    png_destroy_write_struct(&png, &info);
+    // A full disk shows at the flush, not at the writes before it.
+    if (fclose(out) != 0)
+        written = 0;
+    if (!written)
+        remove(filename);
+    return written;
+}
+
 void imageDataFree(imageData_t* imageData)
 {
     if (!imageData)

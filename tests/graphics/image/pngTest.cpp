@@ -298,6 +298,42 @@ TEST_F(OwnPngTest, SidesBeyondTheLimitAreRefused)
     testing::internal::GetCapturedStderr();
 }
 
+// Guards against a writer that flips the rows, drops or swaps samples, or
+// pads odd rows: what it writes must read back through the engine's own
+// loader and an independent decoder as the same bytes, for every channel
+// count. A file that cannot be created is a 0, not a crash.
+TEST_F(OwnPngTest, SavedImagesReadBackByteForByteInEveryChannelCount)
+{
+    const uint32_t w = 5, h = 3; // odd rows: no four-byte alignment to lean on
+    std::vector<uint8_t> rgba(w * h * 4);
+    for (size_t i = 0; i < rgba.size(); i++)
+        rgba[i] = uint8_t(i * 37 + 11);
+    for (uint32_t channels = 1; channels <= 4; channels++) {
+        SCOPED_TRACE(channels);
+        imageData_t source = {"frame", "frame", w, h, channels, reinterpret_cast<uintptr_t>(rgba.data())};
+        std::string path = dir + "/saved" + std::to_string(channels) + ".png";
+        ASSERT_EQ(imageSavePNG(path.c_str(), &source), 1);
+        referenceImage_t ref = referenceDecode(path);
+        ASSERT_TRUE(ref.ok);
+        EXPECT_EQ(ref.channels, channels);
+        imageData_t* back = imageLoadPNG(path.c_str());
+        ASSERT_NE(back, nullptr);
+        EXPECT_EQ(back->channels, channels);
+        ASSERT_EQ(back->w, w);
+        ASSERT_EQ(back->h, h);
+        EXPECT_EQ(compareWithReference(back, ref), 0) << "the loader and the reference agree";
+        for (uint32_t i = 0; i < w * h; i++) {
+            const uint8_t* in = &rgba[i * 4];
+            bool grey = channels <= 2, alpha = channels % 2 == 0;
+            uint8_t want[4] = {in[0], grey ? in[0] : in[1], grey ? in[0] : in[2], alpha ? in[3] : uint8_t(0)};
+            EXPECT_EQ(0, memcmp(pixelAt(back, i), want, 4)) << "pixel index " << i;
+        }
+        imageDataFree(back);
+    }
+    imageData_t source = {"frame", "frame", w, h, 3, reinterpret_cast<uintptr_t>(rgba.data())};
+    EXPECT_EQ(imageSavePNG((dir + "/no/such/folder.png").c_str(), &source), 0);
+}
+
 // Guards against a failed load that still creates a texture or returns junk:
 // no OpenGL context is needed because nothing may reach OpenGL.
 TEST(ImageLoadImageTest, MissingFileGivesAnEmptyRecordWithoutTouchingOpenGl)

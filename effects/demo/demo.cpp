@@ -1,0 +1,19 @@
+// The demo's timeline: which scene plays at which order of the module.
+
+#include "effects/demo/demo.h"
+
+float demoLength(void)
+{
+    return demoSeconds(DEMO_ORDERS, 0);
+}
+
+void demoRegisterScenes(void)
+{
+    // The sky first: the runner draws the scenes in list order, so it stays
+    // behind the others. Each scene spans two orders of the module.
+    addPlayerScene("sky", "0:00", demoAt(DEMO_ORDERS, 0, 1), demoSkyInit, demoSkyRun, demoSkyDeinit);
+    addPlayerScene("title", demoAt(0, 0, 0), demoAt(2, 0, 1), demoTitleInit, demoTitleRun, nullptr);
+    addPlayerScene("tiles", demoAt(2, 0, 0), demoAt(4, 0, 1), demoTilesInit, demoTilesRun, nullptr);
+    addPlayerScene("drawing", demoAt(4, 0, 0), demoAt(6, 0, 1), demoDrawingInit, demoDrawingRun, nullptr);
+    addPlayerScene("finale", demoAt(6, 0, 0), demoAt(DEMO_ORDERS, 0, 1), demoFinaleInit, demoFinaleRun, nullptr);
+}
