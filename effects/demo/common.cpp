@@ -33,7 +33,7 @@ const float HORIZON[3] = {0.05f, 0.06f, 0.14f};
 
 struct common_t {
     demoAssets_t assets;
-    char times[8][24];
+    char times[8][48]; // room for any long, so the writer never cuts
     int nextTime;
     float lastBeat = -100.0f; // timer time of the last module sync row
 };
@@ -71,7 +71,7 @@ char* nextTimeBuffer(void)
 const char* formatMs(long ms, int absolute)
 {
     char* text = nextTimeBuffer();
-    snprintf(text, 24, "%s%ld:%02ld.%03ld", absolute ? "#" : "", ms / 60000, ms / 1000 % 60, ms % 1000);
+    snprintf(text, sizeof common.times[0], "%s%ld:%02ld.%03ld", absolute ? "#" : "", ms / 60000, ms / 1000 % 60, ms % 1000);
     return text;
 }
 
