@@ -2,6 +2,7 @@
 // by natural cubic splines, saved to numbered drawing files in the working
 // directory.
 
+#include "system/io/io.h"
 #include "system/timer/timer.h"
 #include "system/ui/editors/splineEditor.h"
 #include "system/ui/input/inputSdl.h"
@@ -64,9 +65,10 @@ int parseArguments(int argc, char* argv[], options_t* options)
 void loadDrawings(int argc, char* argv[], int first)
 {
     for (int i = first; first > 0 && i < argc; i++) {
-        FILE* probe = fopen(argv[i], "rb");
+        const char* why;
+        FILE* probe = ioOpenRegularFile(argv[i], "rb", &why);
         if (!probe) {
-            printf("tessellune_editor: cannot open %s; not loaded\n", argv[i]);
+            printf("tessellune_editor: cannot open %s (%s); not loaded\n", argv[i], why);
             continue;
         }
         fclose(probe);

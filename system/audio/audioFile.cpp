@@ -1,5 +1,7 @@
 #include "system/audio/audioFile.h"
 
+#include "system/io/io.h"
+
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -74,15 +76,14 @@ static int loadFile(const char* path, size_t mapFrom, audioBytes_t* bytes, char*
     // is clearer than the "no such file" the open would report.
     if (strstr(path, "://"))
         return fail(bytes, reason, reasonSize, "network addresses are not played");
-    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    const char* why;
+    int fd = ioOpenRegular(path, "rb", &why); // a FIFO must not hold the player
     if (fd < 0)
-        return fail(bytes, reason, reasonSize, strerror(errno));
+        return fail(bytes, reason, reasonSize, why);
     struct stat info;
     int ok = 0;
     if (fstat(fd, &info) != 0) {
         fail(bytes, reason, reasonSize, strerror(errno));
-    } else if (!S_ISREG(info.st_mode)) {
-        fail(bytes, reason, reasonSize, "not a regular file");
     } else if (info.st_size == 0) {
         fail(bytes, reason, reasonSize, "empty file");
     } else if (size_t(info.st_size) >= mapFrom) {

@@ -1,5 +1,7 @@
 #include "system/graphics/image/image.h"
 
+#include "system/io/io.h"
+
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <cassert>
@@ -105,7 +107,7 @@ static imageData_t* decode(png_structp png, png_infop info, png_infop endInfo, c
 imageData_t* imageLoadPNG(const char* filename)
 {
     assert(filename);
-    f = fopen(filename, "rb");
+    f = ioOpenRegularFile(filename, "rb", nullptr); // never waits on a FIFO
     if (!f)
         return nullptr;
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);

@@ -3,6 +3,7 @@
 #include "system/graphics/graphics.h"
 #include "system/ui/input/inputSdl.h"
 #include "system/ui/window/window.h"
+#include "system/io/io.h"
 
 #include <GL/gl.h>
 #include <cassert>
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
@@ -254,9 +256,10 @@ int writeDrawing(FILE* file)
 
 void saveTo(const char* name)
 {
-    FILE* file = fopen(name, "wb");
+    const char* why;
+    FILE* file = ioOpenRegularFile(name, "wb", &why);
     if (!file) {
-        printf("spline editor: cannot open %s for writing: %s\n", name, strerror(errno));
+        printf("spline editor: cannot open %s for writing: %s\n", name, why);
         fflush(stdout);
         return;
     }
@@ -288,8 +291,9 @@ void saveDrawingAsNew(void)
     char name[64];
     editor.saveCount++;
     formatName(name, sizeof name, editor.saveCount);
-    for (FILE* probe; (probe = fopen(name, "rb")) != nullptr;) {
-        fclose(probe);
+    // Any kind of file counts as taken; looking costs no open, which a FIFO
+    // would hold.
+    for (struct stat info; lstat(name, &info) == 0;) {
         editor.saveCount++;
         formatName(name, sizeof name, editor.saveCount);
     }
@@ -489,7 +493,7 @@ void splineEditorDeinit(void)
 void splineEditorLoad(const char* filename)
 {
     assert(filename);
-    FILE* file = fopen(filename, "rb");
+    FILE* file = ioOpenRegularFile(filename, "rb", nullptr);
     if (file) {
         loadRecords(file, filename);
         fclose(file);
