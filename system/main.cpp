@@ -180,6 +180,7 @@ int SDL_main(int argc, char* argv[])
         return 1;
     }
     windowSetTitle("Tessellune");
+    inputCatchSignals();
     playerInit();
     menuInit();
     menuAddTimeLine();
@@ -197,13 +198,18 @@ int SDL_main(int argc, char* argv[])
     // The loading loop takes the window's close request when it comes early;
     // it then only cuts the loading short, so honour it here rather than
     // leave a player running that its user has closed.
-    int menu_done = inputQuitRequested();
+    int menu_done = inputQuitRequested() || inputSignalled();
     if (menu_done && !settings.muteSound)
         soundStop();
     while (!menu_done) {
         timerUpdate();
         soundCheckPlayer();
         menu_done = menuDraw();
+        if (inputSignalled() && !menu_done) {
+            // SIGTERM or SIGINT: the same way out as the window's close.
+            soundStop();
+            menu_done = 1;
+        }
         actOnKeys();
         actOnButtons();
         gui_component_set_text(get_gui_component(5), songLabel(settings));

@@ -4,6 +4,7 @@
 #include "system/ui/window/window.h"
 
 #include <SDL.h>
+#include <csignal>
 
 int mouseX, mouseY;
 unsigned char buttonPressed, buttonReleased;
@@ -21,6 +22,12 @@ struct inputWaits_t {
 };
 
 inputWaits_t waits;
+volatile sig_atomic_t signalled = 0; // written by the signal handler only
+
+void onSignal(int)
+{
+    signalled = 1;
+}
 int exitPending = 0;
 int quitPending = 0; // the exit request came from the window's close
 
@@ -137,4 +144,18 @@ int isUserExit(void)
 int inputQuitRequested(void)
 {
     return quitPending;
+}
+
+void inputCatchSignals(void)
+{
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+int inputSignalled(void)
+{
+    return signalled;
 }

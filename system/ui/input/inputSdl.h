@@ -22,5 +22,11 @@ int isUserExit(void);
 // For the main loop: 1 when that request was the window's close (not
 // Escape); reads no events.
 int inputQuitRequested(void);
+// Takes SIGTERM and SIGINT from here on (call after SDL_Init, whose own
+// handlers only queue an event behind every other one): the program is
+// then asked to end through its normal shutdown.
+void inputCatchSignals(void);
+// 1 once SIGTERM or SIGINT has arrived, for good.
+int inputSignalled(void);
 
 #endif
