@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -22,6 +24,20 @@ const float SIDE = 0.70710678f; // a centre or rear channel folded into both sid
 // An Ogg stream never packs more frames into a byte than this: even pure
 // silence costs a byte or two per packet of at most 8192 frames.
 const double PLAUSIBLE_OGG_FRAMES_PER_BYTE = 4096.0;
+
+// MP3s whose warnings have been shown once: the decoder under libsndfile
+// prints its own about a damaged header ("Xing stream size off ...") at
+// every open, and a file is opened for its header, to prove it plays and
+// at every play. A small ring of the last ones is enough to stop the repeat.
+const int QUIET_FILES = 64;
+const size_t QUIET_HASHED_BYTES = 4096; // of the file's start, with its size
+
+struct quietFiles_t {
+    uint64_t key[QUIET_FILES];
+    int count, next;
+};
+
+quietFiles_t quiet;
 
 struct sampledState_t {
     const unsigned char* data; // the whole file, owned by the caller
@@ -188,6 +204,57 @@ const char* checkStream(const SF_INFO* info, int rate)
     return nullptr;
 }
 
+int isMpeg(const unsigned char* data, size_t size)
+{
+    return startsWith(data, size, "ID3") || (size >= 2 && data[0] == 0xFF && (data[1] & 0xE0) == 0xE0);
+}
+
+uint64_t fileKey(const unsigned char* data, size_t size)
+{
+    uint64_t hash = 1469598103934665603ull ^ uint64_t(size); // FNV-1a
+    for (size_t i = 0; i < size && i < QUIET_HASHED_BYTES; i++)
+        hash = (hash ^ data[i]) * 1099511628211ull;
+    return hash;
+}
+
+// 1 when these MP3 bytes have been opened before (the caller then keeps
+// the decoder quiet); remembers them otherwise.
+int seenBefore(const unsigned char* data, size_t size)
+{
+    if (!isMpeg(data, size))
+        return 0;
+    uint64_t key = fileKey(data, size);
+    for (int i = 0; i < quiet.count; i++)
+        if (quiet.key[i] == key)
+            return 1;
+    quiet.key[quiet.next] = key;
+    quiet.next = (quiet.next + 1) % QUIET_FILES;
+    quiet.count += quiet.count < QUIET_FILES;
+    return 0;
+}
+
+// The standard error sent to /dev/null for the length of one open; -1
+// when it was left alone. Opens happen on the main thread, and no other
+// thread of ours writes there.
+int muteStderr(void)
+{
+    int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    int saved = devNull >= 0 ? dup(STDERR_FILENO) : -1;
+    if (saved >= 0)
+        dup2(devNull, STDERR_FILENO);
+    if (devNull >= 0)
+        ::close(devNull);
+    return saved;
+}
+
+void restoreStderr(int saved)
+{
+    if (saved < 0)
+        return;
+    dup2(saved, STDERR_FILENO);
+    ::close(saved);
+}
+
 // The file opened on the bytes and its stream checked, nothing decoded yet;
 // null with the reason when it is none we play.
 sampledState_t* openFile(const unsigned char* data, size_t size, int rate, char* reason, size_t reasonSize)
@@ -200,7 +267,9 @@ sampledState_t* openFile(const unsigned char* data, size_t size, int rate, char*
     state->data = data;
     state->size = sf_count_t(size);
     SF_VIRTUAL_IO io = {memoryLength, memorySeek, memoryRead, memoryWrite, memoryTell};
+    int saved = seenBefore(data, size) ? muteStderr() : -1;
     state->file = sf_open_virtual(&io, SFM_READ, &state->info, state);
+    restoreStderr(saved);
     if (!state->file) {
         snprintf(reason, reasonSize, "%s", sf_strerror(nullptr));
         close(state);

@@ -5,6 +5,7 @@
 
 #include "system/audio/audio.h"
 #include "system/audio/soundText.h"
+#include "system/io/io.h"
 #include "system/timer/timer.h"
 #include "system/ui/window/windowSdl.h"
 
@@ -67,8 +68,8 @@ struct playlistReader_t {
     char pendingTitle[TEXT_SIZE];
     char pendingFile[TEXT_SIZE];
     int tableFullWarned;
-    int lengthsFromMusic; // a list a person named: no positive Length means the music's own
-    long pendingNumber;   // the track number of the pending entry's lines
+    int ownList;        // a list a person named: songs end with their music
+    long pendingNumber; // the track number of the pending entry's lines
 };
 
 // Like atoi, but a number too large for an int is clamped instead of
@@ -114,6 +115,8 @@ void warnIfFull(playlistReader_t* reader, int added)
     }
 }
 
+// The bundled list's rule: an entry is complete the moment it has a
+// non-zero length, a file and a title.
 void addPending(playlistReader_t* reader)
 {
     if (!reader->pendingLength || !reader->pendingFile[0] || !reader->pendingTitle[0])
@@ -131,14 +134,16 @@ void clearPending(playlistReader_t* reader)
     reader->pendingFile[0] = 0;
 }
 
-// In a list a person named, an entry with File and Title but no positive
-// Length is complete once another entry begins or the text ends; its
-// length is the music's own.
-void addWithoutLength(playlistReader_t* reader)
+// In a list a person named, an entry needs only its File: the title may
+// come from the file, and a Length is only shown until the music's own is
+// known (other programs write whole seconds, which would cut or pad the
+// song). It is complete once another entry begins or the text ends.
+void addOwnEntry(playlistReader_t* reader)
 {
-    if (!reader->lengthsFromMusic || !reader->pendingFile[0] || !reader->pendingTitle[0])
-        return;
-    warnIfFull(reader, soundAddSongWithoutLength(reader->pendingFile, reader->pendingTitle));
+    if (reader->pendingFile[0]) {
+        int listed = reader->pendingLength > 0 ? reader->pendingLength : 0;
+        warnIfFull(reader, soundAddSongWithoutLength(reader->pendingFile, reader->pendingTitle, listed));
+    }
     clearPending(reader);
 }
 
@@ -153,27 +158,23 @@ long trackNumber(const char* line)
 }
 
 // Another entry begins with a File, Title or Length line of another track
-// number, or with a File or Title the pending entry already has. What is
-// pending is then complete, or forgotten when it lacks File or Title, so
-// that lines written out of order (File1, Title2, File2) are not paired
-// across entries.
+// number, or with a key the pending entry already has, so that lines
+// written out of order (File1, Title2, File2) are not paired across
+// entries and lists without numbers still part where a key repeats.
 void beginEntry(playlistReader_t* reader, const char* key)
 {
     long number = trackNumber(reader->line);
     int again = (strcmp(key, "File") == 0 && reader->pendingFile[0]) ||
-                (strcmp(key, "Title") == 0 && reader->pendingTitle[0]);
-    if (number != reader->pendingNumber || again) {
-        addWithoutLength(reader);
-        clearPending(reader);
-    }
+                (strcmp(key, "Title") == 0 && reader->pendingTitle[0]) ||
+                (strcmp(key, "Length") == 0 && reader->pendingLength);
+    if (number != reader->pendingNumber || again)
+        addOwnEntry(reader);
     reader->pendingNumber = number;
 }
 
-// A list a person named has no use for a Length that is not positive (-1,
-// a stream's "endless", or 0): the music's own length takes its place.
-int listLength(const playlistReader_t* reader, int length)
+int isEntryKey(const char* key)
 {
-    return reader->lengthsFromMusic && length < 0 ? 0 : length;
+    return strcmp(key, "File") == 0 || strcmp(key, "Title") == 0 || strcmp(key, "Length") == 0;
 }
 
 void parseLine(playlistReader_t* reader)
@@ -182,17 +183,16 @@ void parseLine(playlistReader_t* reader)
     const char* value = reader->value;
     reader->line[reader->lineLength] = 0;
     splitLine(reader->line, reader->key, reader->value);
-    if (reader->lengthsFromMusic &&
-        (strcmp(key, "File") == 0 || strcmp(key, "Title") == 0 || strcmp(key, "Length") == 0))
+    if (reader->ownList && isEntryKey(key))
         beginEntry(reader, key);
     if (strcmp(key, "Length") == 0)
         reader->pendingLength = lengthValue(value);
-    else if (strcmp(key, "File") == 0 && value[0]) // an empty one keeps the file named before
+    else if (strcmp(key, "File") == 0) // an empty value names the list's folder, as the rule says
         soundTextResolveFile(reader->prefix, value, reader->pendingFile, sizeof reader->pendingFile);
     else if (strcmp(key, "Title") == 0)
         takeTitle(reader, value);
-    reader->pendingLength = listLength(reader, reader->pendingLength);
-    addPending(reader);
+    if (!reader->ownList)
+        addPending(reader);
     reader->lineLength = 0;
 }
 
@@ -201,10 +201,10 @@ void setPrefix(playlistReader_t* reader, const char* path)
     soundTextFolderOf(path, reader->prefix, sizeof reader->prefix);
 }
 
-// Reads a whole file; null, with errno saying why, when it cannot be read.
-char* readFile(const char* path, size_t* size)
+// Reads a whole file; null, with `why` saying why, when it cannot be read.
+char* readFile(const char* path, size_t* size, const char** why)
 {
-    FILE* file = fopen(path, "rb");
+    FILE* file = ioOpenRegularFile(path, "rb", why);
     if (!file)
         return nullptr;
     size_t capacity = 4096, used = 0;
@@ -222,9 +222,9 @@ char* readFile(const char* path, size_t* size)
     bool failed = ferror(file);
     int error = errno; // why the read failed, for the caller's warning
     fclose(file);
-    if (failed) {
+    if (failed || !data) {
         free(data);
-        errno = error;
+        *why = failed ? strerror(error) : "out of memory";
         return nullptr;
     }
     *size = used;
@@ -233,18 +233,16 @@ char* readFile(const char* path, size_t* size)
 
 // --- songs whose length is the music's own --------------------------------------
 
-// Whole seconds, as the caption shows them; a length the file does not
-// tell stays 0.
+// Whole seconds, as the caption shows them.
 uint32_t wholeSeconds(double seconds)
 {
-    if (!(seconds > 0))
-        return 0;
     return seconds >= double(INT_MAX) ? uint32_t(INT_MAX) : uint32_t(seconds);
 }
 
 // Reads an entry's length, and its own title where it has one, the first
-// time either is asked for. A file that cannot be read keeps length 0 and
-// its name; playing it says why.
+// time either is asked for. The music's length replaces the list's; a file
+// that cannot be read, or does not tell its length, keeps what the list
+// said (0 when nothing) and its name; playing it says why.
 void readDetails(song_t* entry)
 {
     if (!entry->detailsPending)
@@ -254,7 +252,8 @@ void readDetails(song_t* entry)
     char tag[TEXT_SIZE];
     if (audioReadInfo(entry->filename, &seconds, tag, sizeof tag) != AUDIO_OK)
         return;
-    entry->length = wholeSeconds(seconds);
+    if (seconds > 0)
+        entry->length = wholeSeconds(seconds);
     if (!entry->titleFromFile || !tag[0])
         return;
     char title[TEXT_SIZE];
@@ -350,14 +349,14 @@ void checkMusicEnd(void)
 
 // --- playlist and song table ------------------------------------------------------
 
-static void parsePls(const char* text, size_t size, const char* path, int lengthsFromMusic)
+static void parsePls(const char* text, size_t size, const char* path, int ownList)
 {
     assert(path && (text || !size));
     playlistReader_t* reader = static_cast<playlistReader_t*>(calloc(1, sizeof(playlistReader_t)));
     if (!reader)
         return;
     reader->path = path;
-    reader->lengthsFromMusic = lengthsFromMusic;
+    reader->ownList = ownList;
     setPrefix(reader, path);
     size_t i = 0;
     if (size >= 3 && memcmp(text, "\xEF\xBB\xBF", 3) == 0)
@@ -374,7 +373,8 @@ static void parsePls(const char* text, size_t size, const char* path, int length
     }
     if (reader->lineLength)
         parseLine(reader); // a last line without a line break
-    addWithoutLength(reader);
+    if (ownList)
+        addOwnEntry(reader);
     free(reader);
 }
 
@@ -392,12 +392,12 @@ void soundLoadPlaylist(const char* path)
 {
     soundClearPlaylist();
     size_t size = 0;
-    char* text = readFile(path, &size);
+    const char* why = "";
+    char* text = readFile(path, &size, &why);
     if (!text) {
         // The table stays empty; without this line a user would only see a
         // player that has nothing to play and not know why.
-        fprintf(stderr, "tessellune: cannot read the playlist \"%s\": %s; no songs to play\n", path,
-                strerror(errno));
+        fprintf(stderr, "tessellune: cannot read the playlist \"%s\": %s; no songs to play\n", path, why);
         return;
     }
     soundParsePlaylist(text, size, path);
@@ -426,7 +426,7 @@ int soundAddSongToPlaylist(const char* filename, const char* title, int length)
     return i;
 }
 
-int soundAddSongWithoutLength(const char* filename, const char* title)
+int soundAddSongWithoutLength(const char* filename, const char* title, int listedLength)
 {
     assert(filename);
     char fromName[TEXT_SIZE];
@@ -435,7 +435,7 @@ int soundAddSongWithoutLength(const char* filename, const char* title)
         soundTextTitleFromFile(filename, fromName, sizeof fromName);
         title = fromName[0] ? fromName : filename;
     }
-    int i = soundAddSongToPlaylist(filename, title, 0);
+    int i = soundAddSongToPlaylist(filename, title, listedLength > 0 ? listedLength : 0);
     if (i < 0)
         return -1;
     state.songs[i].lengthFromMusic = 1;

@@ -28,15 +28,20 @@ int soundGetTrackNumber(int song); // the number shown to the user: song + 1
 // Entries without a length take the music's own. 0, with a one-line
 // reason, when the path cannot be read or holds no songs.
 int soundOpenPlaylist(const char* path, char* reason, size_t reasonSize);
-// The PLS reader for such lists: an entry with File and Title but no
-// positive Length is kept, and its length is the music's own.
+// The PLS reader for such lists: an entry needs only its File; it is
+// complete when the next entry's first line arrives (another track number,
+// or a key it already has) or the text ends. Its title, when it has none,
+// is the file's own or its name, and it ends with its music.
 void soundParseOwnPlaylist(const char* text, size_t size, const char* path);
 // Reads M3U / M3U8 text already in memory into the table (appending).
 void soundParseM3u(const char* text, size_t size, const char* path);
 // Appends an entry whose length, and with a null or empty title its title
 // (the file's title tag, else its name), are read from the music when first
-// asked for; the song ends when its music does. Returns the number or -1.
-int soundAddSongWithoutLength(const char* filename, const char* title);
+// asked for; the song ends when its music does, and a song that will not
+// play is passed over at once. `listedLength` (0: none) is what a list
+// said: shown until the music's own is known, never used to end the song.
+// Returns the number or -1.
+int soundAddSongWithoutLength(const char* filename, const char* title, int listedLength);
 
 // --- playback ---
 void soundInit(void);

@@ -85,24 +85,14 @@ void takeExtinf(m3uReader_t* reader, const char* rest)
     soundTextToUtf8(trimBlanks(title), reader->pendingTitle, sizeof reader->pendingTitle);
 }
 
-// A path line makes an entry with what the #EXTINF before it said. A
-// length the list gives rules as a PLS file's does; without one, the
-// music's own is taken and the song ends with its music.
+// A path line makes an entry with what the #EXTINF before it said. The
+// song ends with its music; the listed length is only shown until the
+// music's own is known.
 void addM3uEntry(m3uReader_t* reader, const char* value)
 {
     char file[TEXT_SIZE];
     soundTextResolveFile(reader->prefix, value, file, sizeof file);
-    int added;
-    if (reader->pendingLength > 0) {
-        char title[TEXT_SIZE];
-        if (reader->pendingTitle[0])
-            snprintf(title, sizeof title, "%s", reader->pendingTitle);
-        else
-            soundTextTitleFromFile(file, title, sizeof title);
-        added = soundAddSongToPlaylist(file, title[0] ? title : file, reader->pendingLength);
-    } else {
-        added = soundAddSongWithoutLength(file, reader->pendingTitle);
-    }
+    int added = soundAddSongWithoutLength(file, reader->pendingTitle, reader->pendingLength);
     warnIfFull(reader->path, added, &reader->tableFullWarned);
     reader->pendingLength = 0;
     reader->pendingTitle[0] = 0;
@@ -135,7 +125,7 @@ int isRegularFile(const char* folder, const struct dirent* entry)
         return 1;
     if (entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK)
         return 0;
-    char path[TEXT_SIZE];
+    char path[TEXT_SIZE + 256]; // a folder path and one name
     snprintf(path, sizeof path, "%s/%s", folder, entry->d_name);
     struct stat info;
     return stat(path, &info) == 0 && S_ISREG(info.st_mode);
@@ -193,7 +183,7 @@ int readFolder(const char* folder, char* reason, size_t reasonSize)
     for (size_t i = 0; i < count; i++) {
         char path[TEXT_SIZE];
         snprintf(path, sizeof path, "%s%s%s", folder, separator, names[i]);
-        warnIfFull(folder, warned ? 0 : soundAddSongWithoutLength(path, nullptr), &warned);
+        warnIfFull(folder, warned ? 0 : soundAddSongWithoutLength(path, nullptr, 0), &warned);
         free(names[i]);
     }
     free(names);
@@ -218,7 +208,7 @@ listKind_t kindByName(const char* path)
 listKind_t kindByContent(const char* path)
 {
     char head[HEAD_SIZE + 1] = "";
-    FILE* file = fopen(path, "rb");
+    FILE* file = ioOpenRegularFile(path, "rb", nullptr);
     if (!file)
         return LIST_NONE;
     head[fread(head, 1, HEAD_SIZE, file)] = 0;
@@ -256,7 +246,7 @@ int readFile(const char* path, char* reason, size_t reasonSize)
     char title[TEXT_SIZE];
     audioResult_t music = audioReadInfo(path, &seconds, title, sizeof title);
     if (music == AUDIO_OK) {
-        soundAddSongWithoutLength(path, nullptr);
+        soundAddSongWithoutLength(path, nullptr, 0);
         return 1;
     }
     char why[256];
@@ -296,6 +286,13 @@ int soundOpenPlaylist(const char* path, char* reason, size_t reasonSize)
 {
     assert(path && reason && reasonSize > 0);
     soundClearPlaylist();
+    // Streams are not played (yet); saying so is clearer than the "no such
+    // file" that looking the address up as a path would give.
+    if (strstr(path, "://") && strncasecmp(path, "file://", 7) != 0)
+        return fail(reason, reasonSize, "network addresses are not played");
+    char local[TEXT_SIZE];
+    soundTextResolveFile("", path, local, sizeof local); // a file:// URI names a path
+    path = local;
     struct stat info;
     if (stat(path, &info) != 0)
         return fail(reason, reasonSize, "%s", strerror(errno));

@@ -170,8 +170,8 @@ protected:
 // #EXTINF with attributes (a quoted comma is no separator) and a -1 length,
 // CRLF, a byte-order mark, a Latin-1 title, relative, absolute and file://
 // paths, and a last line without a line break. A length the list gives is
-// kept; without one the music's own is read, and the title tag where the
-// list names none.
+// shown until the music's own is read (it would cut or pad the song), and
+// the title tag is taken where the list names none.
 TEST_F(OwnListTest, M3uGivesEntriesTitlesAndLengths)
 {
     ASSERT_TRUE(writeTone(file("two.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 1, 440, 2.5));
@@ -201,7 +201,7 @@ TEST_F(OwnListTest, M3uGivesEntriesTitlesAndLengths)
     // An .m3u8 file, and a list named neither way that starts like one.
     write("list.m3u8", "#EXTINF:7,\xE6\x97\xA5\xE6\x9C\xAC\ntwo.wav\n");
     EXPECT_EQ(open(file("list.m3u8")), "");
-    expectSong(0, file("two.wav"), "\xE6\x97\xA5\xE6\x9C\xAC", 7);
+    expectSong(0, file("two.wav"), "\xE6\x97\xA5\xE6\x9C\xAC", 2); // listed as 7: the music's own
     write("list.txt", "#EXTM3U\nthree.flac\n");
     EXPECT_EQ(open(file("list.txt")), "");
     expectSong(0, file("three.flac"), "Tagged Three", 3);
@@ -299,9 +299,9 @@ TEST_F(OwnListTest, WhatCannotBePlayedIsRefusedWithTheReason)
     }
 }
 
-// Guards PLS files named with --playlist: entries without a positive
-// Length are kept (the bundled reader drops them) and take the music's
-// length, entries with one keep it, and lines written out of order are
+// Guards PLS files named with --playlist: an entry needs only its File
+// (the bundled reader also wants Title and Length), takes the music's
+// length over the list's once known, and lines written out of order are
 // paired by their track numbers, not by where they stand.
 TEST_F(OwnListTest, PlsEntriesWithoutALengthAreKept)
 {
@@ -312,20 +312,26 @@ TEST_F(OwnListTest, PlsEntriesWithoutALengthAreKept)
                      "File5=e.ogg\nTitle4=D\nFile4=d.ogg\nLength4=0\n"
                      "File6=a.wav\nTitle6=F");
     EXPECT_EQ(open(file("own.pls")), "");
-    ASSERT_EQ(soundGetPlaylistSize(), 5);
+    ASSERT_EQ(soundGetPlaylistSize(), 6);
     expectSong(0, file("a.wav"), "A", 2);
-    expectSong(1, file("b.ogg"), "B", 90);
+    expectSong(1, file("b.ogg"), "B", 90); // missing: the list's length, until it is skipped
     expectSong(2, file("c.ogg"), "C", 0);
-    expectSong(3, file("d.ogg"), "D", 0); // File5 had no title of its own
-    expectSong(4, file("a.wav"), "F", 2);
+    expectSong(3, file("e.ogg"), "e", 0); // no title of its own: the file's name
+    expectSong(4, file("d.ogg"), "D", 0);
+    expectSong(5, file("a.wav"), "F", 2);
+    write("bare.pls", "[playlist]\nFile1=a.wav\nFile2=a.wav\nNumberOfEntries=2\n");
+    EXPECT_EQ(open(file("bare.pls")), "");
+    ASSERT_EQ(soundGetPlaylistSize(), 2) << "entries without titles";
+    expectSong(1, file("a.wav"), "a", 2);
 
     std::string pls = testDataDir("pls");
     open(pls + "/playlistsnet__Playlist2.pls");
-    ASSERT_EQ(soundGetPlaylistSize(), 3);
-    expectSong(0, "http://stream.polskastacja.pl/ps43_mp3?player_groupPS_EXT_MP3",
+    ASSERT_EQ(soundGetPlaylistSize(), 4); // File1 has no title: still an entry
+    EXPECT_STREQ(soundGetSongFilename(0), "http://stream3.polskieradio.pl:8902/");
+    expectSong(1, "http://stream.polskastacja.pl/ps43_mp3?player_groupPS_EXT_MP3",
                "Server1-> >>> P O L S K A S T A C J A <<<- Ballady Rockowe", 0);
-    expectSong(1, pls + "/Weird Al - This Is The Life.mp3", "Weird Al Yankovic - This is the Life", 0);
-    expectSong(2, "/home/uzytkownik/muzyka-1.mp3", "Myslovitz - Sprzedawcy Marze\xC5\x84", 5720);
+    expectSong(2, pls + "/Weird Al - This Is The Life.mp3", "Weird Al Yankovic - This is the Life", 0);
+    expectSong(3, "/home/uzytkownik/muzyka-1.mp3", "Myslovitz - Sprzedawcy Marze\xC5\x84", 5720);
 }
 
 // The same rule on the collected playlists of copyleft projects, which stay

@@ -61,13 +61,15 @@ TEST_F(PlaylistTest, EntriesCompleteInAnyOrderAndAreAnnounced)
     parse("File1=c.ogg\nTitle1=C\nLength1=-1\n");
     expectSong(0, "data/music/c.ogg", "C", -1);
 
-    // An empty File= keeps the file named before it: clearing it lost the
-    // entry and gave the next file this entry's title and length.
+    // An empty File= names the list's folder and completes its entry, so
+    // the next file keeps its own title and length.
     soundClearPlaylist();
-    parse("File1=a.ogg\nFile1=\nTitle1=A\nLength1=100\nFile2=b.ogg\nTitle2=B\nLength2=50\n");
-    ASSERT_EQ(soundGetPlaylistSize(), 2);
+    parse("File1=a.ogg\nTitle1=A\nLength1=100\nFile2=\nTitle2=B\nLength2=5\n"
+          "File3=c.ogg\nTitle3=C\nLength3=7\n");
+    ASSERT_EQ(soundGetPlaylistSize(), 3);
     expectSong(0, "data/music/a.ogg", "A", 100);
-    expectSong(1, "data/music/b.ogg", "B", 50);
+    expectSong(1, "data/music/", "B", 5);
+    expectSong(2, "data/music/c.ogg", "C", 7);
 }
 
 TEST_F(PlaylistTest, KeysAreExactAndValuesDropFurtherEquals)
