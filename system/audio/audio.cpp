@@ -60,6 +60,10 @@ struct audio_t {
     int soundCount = 0;
     int soundCapacity = 0;
     audioSound_t soundSerial = 0;
+    // The output's gain: the audio thread moves `gain` to `gainTarget` over
+    // one block, so a change never clicks.
+    float gain = 1.0f;
+    float gainTarget = 1.0f;
     float mix[BLOCK * 2];
     float scratch[BLOCK * 2];
     char error[512] = "";
@@ -90,6 +94,20 @@ audioResult_t failWith(audioResult_t result, const char* format, ...)
 
 // --- mixing (the audio thread, or audioRender) ------------------------------
 
+// A linear ramp from the last block's gain to the target across this one.
+void applyGain(float* out, int frames)
+{
+    float from = audio.gain, to = audio.gainTarget;
+    if (from == 1.0f && to == 1.0f)
+        return;
+    for (int i = 0; i < frames; i++) {
+        float g = from + (to - from) * float(i + 1) / float(frames);
+        out[i * 2] *= g;
+        out[i * 2 + 1] *= g;
+    }
+    audio.gain = to;
+}
+
 void mixBlock(float* out, int frames)
 {
     memset(out, 0, sizeof(float) * 2 * size_t(frames));
@@ -108,6 +126,7 @@ void mixBlock(float* out, int frames)
         if (c->decoder->modulePosition)
             c->decoder->modulePosition(c->state, &c->order, &c->row);
     }
+    applyGain(out, frames);
 }
 
 // The one place where the mix is clipped; a NaN (which no decoder should
@@ -634,6 +653,15 @@ void audioRender16(int16_t* stereo, int frames)
         stereo += n * 2;
         frames -= n;
     }
+}
+
+void audioSetGain(float gain)
+{
+    if (!(gain >= 0.0f))
+        gain = 0.0f; // also NaN
+    lock();
+    audio.gainTarget = gain > 1.0f ? 1.0f : gain;
+    unlock();
 }
 
 uint64_t audioDeviceFrames(void)

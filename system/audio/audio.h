@@ -85,6 +85,9 @@ void audioRender(float* stereo, int frames);
 // Pull output as the device would be given it: 16-bit, clipped once. For
 // rendering a production's sound off line.
 void audioRender16(int16_t* stereo, int frames);
+// The output's gain, 0 (silent) to 1 (as mixed), reached over the next
+// mixed block so that a change never clicks; kept across audioSystemInit.
+void audioSetGain(float gain);
 // Stereo frames the device has been given since it opened.
 uint64_t audioDeviceFrames(void);
 // The SDL driver in use ("alsa", "dummy", "disk", ...); "" without a device.

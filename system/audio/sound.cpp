@@ -22,6 +22,8 @@ namespace {
 const int SONG_TABLE_SIZE = 256;
 const int TEXT_SIZE = 4096; // the reader's line, title and file name buffers
 const int CHANNELS = 512;
+const int VOLUME_FULL = 100;
+const int VOLUME_STEP = 5;
 
 struct song_t {
     uint32_t length; // whole seconds; read back as a signed int
@@ -51,6 +53,19 @@ struct soundState_t {
     int sync = -1;             // the row last reported by sound_isSync
     uint32_t syncPosition = 0; // the order or row last read; kept when a read fails
     int unplayableInARow = 0;  // songs that end with their music but would not play
+    // The controls beyond the buttons: a real pause (the channel holds its
+    // sample), the output volume, and the order of play.
+    int paused = 0;
+    float pausedAt = 0; // frame timer, for the length-based advance
+    int volume = VOLUME_FULL;
+    int muted = 0;
+    int repeat = SOUND_REPEAT_LIST;
+    int listEnded = 0;
+    int shuffle = 0;
+    int* order = nullptr; // shuffle: a permutation of the songs
+    int orderSize = 0;
+    int orderAt = 0;      // where song_current stands in it
+    uint32_t random = 0x9E3779B9u;
 };
 
 soundState_t state;
@@ -328,6 +343,83 @@ template <typename T> int findList(const T* table, int index)
     return table[position] == -2 ? -1 : position;
 }
 
+// --- the order of play ----------------------------------------------------------
+
+uint32_t nextRandom(void)
+{
+    state.random ^= state.random << 13; // xorshift32: a shuffle needs no more
+    state.random ^= state.random >> 17;
+    state.random ^= state.random << 5;
+    return state.random;
+}
+
+// A new round of shuffle: every song once, in a random order, starting
+// with `first` (-1: any song but the one just played, when there is another).
+void shuffleRound(int first)
+{
+    int* order = static_cast<int*>(realloc(state.order, sizeof(int) * size_t(state.song_i)));
+    if (!order)
+        return;
+    state.order = order;
+    state.orderSize = state.song_i;
+    for (int i = 0; i < state.song_i; i++)
+        order[i] = i;
+    for (int i = state.song_i - 1; i > 0; i--) { // Fisher-Yates
+        int j = int(nextRandom() % uint32_t(i + 1));
+        int t = order[i];
+        order[i] = order[j];
+        order[j] = t;
+    }
+    int at = first >= 0 ? first : state.song_current;
+    for (int i = 0; i < state.song_i; i++) {
+        if (order[i] == at) {
+            // The song to begin with goes first; a new round after the last
+            // puts the song just heard anywhere but first.
+            int swap = first >= 0 || state.song_i == 1 ? 0 : state.song_i - 1;
+            order[i] = order[swap];
+            order[swap] = at;
+        }
+    }
+    state.orderAt = 0;
+}
+
+int shuffling(void)
+{
+    return state.shuffle && state.order && state.orderSize == state.song_i;
+}
+
+// The song `step` (1 or -1) away in the order of play, and where it stands.
+int neighbour(int step, int* orderAt)
+{
+    if (!shuffling()) {
+        *orderAt = 0;
+        return ((state.song_current + step) % state.song_i + state.song_i) % state.song_i;
+    }
+    *orderAt = ((state.orderAt + step) % state.song_i + state.song_i) % state.song_i;
+    return state.order[*orderAt];
+}
+
+int atLastOfRound(void)
+{
+    return shuffling() ? state.orderAt == state.song_i - 1 : state.song_current == state.song_i - 1;
+}
+
+// A song came to its end by itself (not by a person's NEXT): repeat one
+// plays it again, repeat off stops after the last of the round, and a song
+// that would not play is always left.
+void songEnded(int unplayable)
+{
+    if (state.repeat == SOUND_REPEAT_ONE && !unplayable) {
+        soundPlaySong(state.song_current);
+    } else if (state.repeat == SOUND_REPEAT_OFF && atLastOfRound()) {
+        soundStop();
+        state.listEnded = 1;
+        windowSetTitle("Tessellune: the list has ended");
+    } else {
+        soundNextTrack();
+    }
+}
+
 // A song that ends with its music is followed by the next the moment the
 // audio layer reports its channel's end. One that would not play at all is
 // passed over at once, unless none of the last round of songs played:
@@ -342,7 +434,7 @@ void checkMusicEnd(void)
         soundStop();
         return;
     }
-    soundNextTrack();
+    songEnded(!state.channel);
 }
 
 } // namespace
@@ -525,6 +617,8 @@ void soundPlaySong(int song)
     soundLoadSong(i);
     state.song_current = i;
     state.song_playing = 1;
+    state.paused = 0;
+    state.listEnded = 0;
     readDetails(&state.songs[i]);
     setCaption(i);
     if (audioSystemPlaySound(state.songs[i].sound, 0, &state.channel) != AUDIO_OK)
@@ -543,6 +637,7 @@ void soundPlaySong(int song)
 
 void soundPause(void)
 {
+    state.paused = 0;
     state.sound_pause = state.sound_pause ? 0 : 1;
     if (state.song_playing) {
         state.song_playing = 0;
@@ -570,9 +665,13 @@ void soundNextTrack(void)
 {
     if (!state.song_i)
         return;
-    int next = (state.song_current + 1) % state.song_i;
+    int at = 0;
+    int next = neighbour(1, &at);
+    if (shuffling() && at == 0)
+        shuffleRound(-1), next = state.order[0]; // the round is over: a new one
     printf("current_song:%d, song_i:%d, modulo:%d\n", state.song_current, state.song_i, next);
     state.song_current = next;
+    state.orderAt = at;
     if (state.song_playing)
         soundPlaySong(state.song_current);
 }
@@ -581,16 +680,16 @@ void soundPreviousTrack(void)
 {
     if (!state.song_i)
         return;
-    state.song_current--;
-    if (state.song_current < 0)
-        state.song_current = state.song_i - 1;
+    int at = 0;
+    state.song_current = neighbour(-1, &at);
+    state.orderAt = at;
     if (state.song_playing)
         soundPlaySong(state.song_current);
 }
 
 void soundCheckPlayer(void)
 {
-    if (!state.song_playing || !isSong(state.song_current))
+    if (!state.song_playing || state.paused || !isSong(state.song_current))
         return;
     if (state.songs[state.song_current].lengthFromMusic) {
         checkMusicEnd();
@@ -601,7 +700,7 @@ void soundCheckPlayer(void)
         return;
     state.song_play_time = timerGetTime() - state.song_play_time_start;
     if (state.song_play_time > float(length) + 0.4f)
-        soundNextTrack();
+        songEnded(0);
 }
 
 int soundIsPlaying(void)
@@ -644,7 +743,121 @@ void soundDeinit(void)
 void soundReset(void)
 {
     soundDeinit();
+    free(state.order);
     state = soundState_t();
+}
+
+// --- the controls beyond the buttons ------------------------------------------------
+
+void soundTogglePause(void)
+{
+    if (!state.song_playing) {
+        soundPlaySong(state.song_current);
+        return;
+    }
+    state.paused = !state.paused;
+    audioChannelSetPaused(state.channel, state.paused);
+    if (state.paused) {
+        state.pausedAt = timerGetTime();
+    } else {
+        // The length-based advance counts only time heard.
+        state.song_play_time_start += timerGetTime() - state.pausedAt;
+    }
+}
+
+int soundIsPaused(void)
+{
+    return state.song_playing && state.paused;
+}
+
+void soundSeekTo(float seconds)
+{
+    if (!state.song_playing || !isSong(state.song_current))
+        return;
+    if (!(seconds > 0))
+        seconds = 0;
+    int length = int(state.songs[state.song_current].length);
+    int known = state.songs[state.song_current].lengthFromMusic && length > 0;
+    // Past the end is the end: the song is left as if it had played out.
+    if ((known && seconds >= float(length)) ||
+        audioChannelSetPosition(state.channel, toMilliseconds(seconds), AUDIO_TIME_MS) == AUDIO_ERR_POSITION) {
+        songEnded(0);
+        return;
+    }
+    state.song_play_time_start = (state.paused ? state.pausedAt : timerGetTime()) - seconds;
+}
+
+void soundSeekBy(float seconds)
+{
+    soundSeekTo(soundGetSongPosition() + seconds);
+}
+
+static void applyVolume(void)
+{
+    // A cubic curve: equal steps sound like equal steps, where a linear
+    // amplitude crowds all the change into the last few.
+    float v = state.muted ? 0.0f : float(state.volume) / float(VOLUME_FULL);
+    audioSetGain(v * v * v);
+}
+
+void soundSetVolume(int percent)
+{
+    state.volume = percent < 0 ? 0 : percent > VOLUME_FULL ? VOLUME_FULL : percent;
+    applyVolume();
+}
+
+void soundChangeVolume(int steps)
+{
+    soundSetVolume((state.volume / VOLUME_STEP + steps) * VOLUME_STEP);
+}
+
+int soundGetVolume(void)
+{
+    return state.volume;
+}
+
+void soundSetMuted(int muted)
+{
+    state.muted = muted != 0;
+    applyVolume();
+}
+
+int soundIsMuted(void)
+{
+    return state.muted;
+}
+
+void soundSetShuffle(int on)
+{
+    state.shuffle = on != 0;
+    if (state.shuffle && state.song_i > 0)
+        shuffleRound(state.song_current);
+}
+
+int soundGetShuffle(void)
+{
+    return state.shuffle;
+}
+
+void soundSetRepeat(int repeat)
+{
+    state.repeat = repeat == SOUND_REPEAT_OFF || repeat == SOUND_REPEAT_ONE ? repeat : SOUND_REPEAT_LIST;
+}
+
+void soundCycleRepeat(void)
+{
+    static const int next[3] = {SOUND_REPEAT_LIST, SOUND_REPEAT_OFF, SOUND_REPEAT_ONE};
+    soundSetRepeat(next[state.repeat]); // list -> one -> off -> list
+}
+
+int soundGetRepeat(void)
+{
+    return state.repeat;
+}
+
+int soundListEnded(void)
+{
+    return state.listEnded;
 }
 
 // --- tracker-module sync --------------------------------------------------------

@@ -63,6 +63,34 @@ void soundDeinit(void);          // also closes the audio device: the end of the
 // value, whatever state it is in, so one process can run it many times.
 void soundReset(void);
 
+// --- the controls a person expects beyond the buttons (keys, desktop) ---
+// Pauses the playing song on its sample, or resumes it there; with nothing
+// playing, plays the selected song (PLAY, by contrast, always restarts).
+void soundTogglePause(void);
+int soundIsPaused(void);
+// Moves within the playing song, clamped at its start; at or past its end
+// the song is left as if it had played out.
+void soundSeekTo(float seconds);
+void soundSeekBy(float seconds);
+// Volume in percent, 0..100 (starts at 100), heard through a cubic curve.
+void soundSetVolume(int percent);
+void soundChangeVolume(int steps); // steps of 5 %
+int soundGetVolume(void);
+void soundSetMuted(int muted);
+int soundIsMuted(void);
+// Shuffle plays every song once in a random order before any repeats;
+// previous goes back along that order.
+void soundSetShuffle(int on);
+int soundGetShuffle(void);
+// What follows a song that ends by itself: the next (LIST, wrapping round:
+// the start value), the same again (ONE), or after the last one nothing
+// (OFF: the list has ended).
+enum { SOUND_REPEAT_OFF = 0, SOUND_REPEAT_ONE = 1, SOUND_REPEAT_LIST = 2 };
+void soundSetRepeat(int repeat);
+void soundCycleRepeat(void); // list -> one -> off -> list
+int soundGetRepeat(void);
+int soundListEnded(void);    // 1 from the end of a list under repeat off to the next play
+
 // --- tracker-module sync ---
 int sound_getOrder(void);
 int sound_getRow(void);
