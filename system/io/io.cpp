@@ -1,5 +1,7 @@
 #include "system/io/io.h"
 
+#include "system/debug/debugMisuse.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -31,6 +33,8 @@ char* ioReadFileToBuffer(const char* file)
 
 char* ioReadFileWithSize(const char* file, size_t* size)
 {
+    if (debugMisuseIfNull(size, __func__, "the size's address"))
+        return nullptr;
     *size = 0;
     if (!file)
         return nullptr;

@@ -1,6 +1,7 @@
 #include "system/player/player.h"
 
 #include "effects/playlist.h"
+#include "system/debug/debugMisuse.h"
 #include "system/debug/debugOpenGl.h"
 #include "system/extensions/gl/gl.h"
 #include "system/graphics/graphics.h"
@@ -11,7 +12,6 @@
 
 #include <GL/gl.h>
 #include <SDL.h>
-#include <cassert>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -158,9 +158,13 @@ sceneSync_t* appendSync(playerScene* pScene, float start, const char* durationSt
     return sync;
 }
 
-playerSceneVariables* appendVariable(playerScene* pScene, const char* name, int32_t type)
+// Null, after the misuse line, when the caller's scene, name or number is missing.
+playerSceneVariables* appendVariable(playerScene* pScene, const char* name, const void* value, int32_t type,
+                                     const char* call)
 {
-    assert(pScene && name);
+    if (debugMisuseIfNull(pScene, call, "the scene") || debugMisuseIfNull(name, call, "the name") ||
+        debugMisuseIfNull(value, call, "the number"))
+        return nullptr;
     playerSceneVariables* variable =
         static_cast<playerSceneVariables*>(calloc(1, sizeof(playerSceneVariables)));
     variable->name = name;
@@ -210,7 +214,8 @@ playerScene* addPlayerScene(const char* name, const char* startString, const cha
                             playerSceneCallback_t init, playerSceneCallback_t run,
                             playerSceneCallback_t deinit)
 {
-    assert(name);
+    if (debugMisuseIfNull(name, __func__, "the name"))
+        return nullptr;
     float start = convertTimeToSeconds(startString);
     float d = convertTimeToSeconds(durationString);
     playerScene* scene = static_cast<playerScene*>(calloc(1, sizeof(playerScene)));
@@ -235,7 +240,8 @@ playerScene* addPlayerScene(const char* name, const char* startString, const cha
 
 playerScene* getPlayerScene(const char* name)
 {
-    assert(name);
+    if (debugMisuseIfNull(name, __func__, "the name"))
+        return nullptr;
     for (playerScene* scene = player.playerSceneHead; scene; scene = scene->next)
         if (strcmp(scene->name, name) == 0)
             return scene;
@@ -318,7 +324,8 @@ sceneSync_t* addSyncAfterLast(playerScene* pScene, const char* startString, cons
 
 void setTriggerSync(sceneSync_t* sync, const char* intervalString)
 {
-    assert(sync);
+    if (debugMisuseIfNull(sync, __func__, "the sync"))
+        return;
     sync->type = SYNC_TRIGGER;
     sync->time.interval = convertTimeToSeconds(intervalString);
     sync->time.triggerEnd = sync->time.triggerStart + sync->time.interval;
@@ -326,7 +333,8 @@ void setTriggerSync(sceneSync_t* sync, const char* intervalString)
 
 int isSync(sceneSync_t* sync)
 {
-    assert(sync);
+    if (debugMisuseIfNull(sync, __func__, "the sync"))
+        return 0;
     if (sync->active <= 0)
         return 0;
     if (sync->type == SYNC_TRIGGER) {
@@ -340,7 +348,12 @@ int isSync(sceneSync_t* sync)
 
 int checkSync(playerScene* pScene, sceneSync_t* sync, const char* startString, const char* durationString)
 {
-    assert(pScene && sync && sync->type != SYNC_TRIGGER);
+    if (debugMisuseIfNull(pScene, __func__, "the scene") || debugMisuseIfNull(sync, __func__, "the sync"))
+        return 0;
+    if (sync->type == SYNC_TRIGGER) {
+        debugMisuse(__func__, "a trigger sync; only a window can be checked");
+        return 0;
+    }
     sync->next = nullptr;
     sync->active = SYNC_WAITING;
     float s = convertTimeToSeconds(startString);
@@ -369,8 +382,9 @@ int checkSync(playerScene* pScene, sceneSync_t* sync, const char* startString, c
 
 playerSceneVariables* addVariableDecimal(playerScene* pScene, const char* name, float* value)
 {
-    assert(value);
-    playerSceneVariables* variable = appendVariable(pScene, name, VARIABLE_DECIMAL);
+    playerSceneVariables* variable = appendVariable(pScene, name, value, VARIABLE_DECIMAL, __func__);
+    if (!variable)
+        return nullptr;
     variable->pointer.decimal = value;
     variable->value.decimal = *value;
     return variable;
@@ -378,8 +392,9 @@ playerSceneVariables* addVariableDecimal(playerScene* pScene, const char* name, 
 
 playerSceneVariables* addVariableInteger(playerScene* pScene, const char* name, int32_t* value)
 {
-    assert(value);
-    playerSceneVariables* variable = appendVariable(pScene, name, VARIABLE_INTEGER);
+    playerSceneVariables* variable = appendVariable(pScene, name, value, VARIABLE_INTEGER, __func__);
+    if (!variable)
+        return nullptr;
     variable->pointer.integer = value;
     variable->value.integer = *value;
     return variable;
@@ -387,7 +402,9 @@ playerSceneVariables* addVariableInteger(playerScene* pScene, const char* name, 
 
 playerSceneVariables* getVariable(playerScene* pScene, const char* variableName)
 {
-    assert(pScene && variableName);
+    if (debugMisuseIfNull(pScene, __func__, "the scene") ||
+        debugMisuseIfNull(variableName, __func__, "the name"))
+        return nullptr;
     for (playerSceneVariables* variable = pScene->variablesHead; variable; variable = variable->next)
         if (strcmp(variable->name, variableName) == 0)
             return variable;
@@ -415,7 +432,8 @@ void setVariable(playerScene* pScene, playerSceneVariables* pSceneVar, const cha
 
 void updateSceneVariables(playerScene* pScene)
 {
-    assert(pScene);
+    if (debugMisuseIfNull(pScene, __func__, "the scene"))
+        return;
     for (sceneSync_t* sync = pScene->syncHead; sync; sync = sync->next)
         updateSync(sync, pScene->time.absolute);
     for (playerSceneVariables* variable = pScene->variablesHead; variable; variable = variable->next) {

@@ -1,8 +1,9 @@
 #include "system/graphics/image/image.h"
 
+#include "system/debug/debugMisuse.h"
+
 #include <GL/gl.h>
 #include <GL/glu.h>
-#include <cassert>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -104,7 +105,8 @@ static imageData_t* decode(png_structp png, png_infop info, png_infop endInfo, c
 
 imageData_t* imageLoadPNG(const char* filename)
 {
-    assert(filename);
+    if (debugMisuseIfNull(filename, __func__, "the file name"))
+        return nullptr;
     f = fopen(filename, "rb");
     if (!f)
         return nullptr;
@@ -159,11 +161,29 @@ static int encode(png_structp png, png_infop info, FILE* out, const imageData_t*
     return 1;
 }
 
+// The record describes its own buffer, so every field that sizes a read of it
+// is checked before the file is even created.
+static bool isSavable(const char* filename, const imageData_t* image)
+{
+    if (debugMisuseIfNull(filename, "imageSavePNG", "the file name") ||
+        debugMisuseIfNull(image, "imageSavePNG", "the image") ||
+        debugMisuseIfNull(reinterpret_cast<const void*>(image->pixels), "imageSavePNG", "the pixel buffer"))
+        return false;
+    if (image->channels < 1 || image->channels > 4) {
+        debugMisuse("imageSavePNG", "%u channels, not 1 to 4; nothing written", image->channels);
+        return false;
+    }
+    if (image->w == 0 || image->h == 0 || image->w > IMAGE_MAX_SIDE || image->h > IMAGE_MAX_SIDE) {
+        debugMisuse("imageSavePNG", "%u x %u pixels, not 1 to %d a side; nothing written", image->w, image->h,
+                    IMAGE_MAX_SIDE);
+        return false;
+    }
+    return true;
+}
+
 int imageSavePNG(const char* filename, const imageData_t* image)
 {
-    assert(filename && image && image->pixels);
-    assert(image->channels >= 1 && image->channels <= 4 && "channels: 1 grey to 4 RGBA");
-    if (image->w == 0 || image->h == 0 || image->w > IMAGE_MAX_SIDE || image->h > IMAGE_MAX_SIDE)
+    if (!isSavable(filename, image))
         return 0;
     FILE* out = fopen(filename, "wb");
     if (!out)
@@ -202,7 +222,9 @@ static texture_t newTextureRecord(GLuint id, uint32_t w, uint32_t h, uint32_t ha
 
 texture_t imageCreateTextureByImageData(imageData_t* _imageData)
 {
-    assert(_imageData);
+    if (debugMisuseIfNull(_imageData, __func__, "the image") ||
+        debugMisuseIfNull(reinterpret_cast<const void*>(_imageData->pixels), __func__, "the pixel buffer"))
+        return texture_t{};
     GLuint id = 0;
     glGenTextures(1, &id);
     glBindTexture(GL_TEXTURE_2D, id);
@@ -258,7 +280,10 @@ static size_t paddedRow(int size, int bytesPerPixel)
 texture_t imageCreateTexture(int filter, int size, const char* filename)
 {
     (void)filename;
-    assert(size > 0);
+    if (size <= 0) {
+        debugMisuse(__func__, "size %d; no texture made", size);
+        return texture_t{};
+    }
     void* black = calloc(paddedRow(size, 3), size_t(size));
     if (!black)
         return texture_t{};
@@ -275,7 +300,10 @@ texture_t imageCreateTexture(int filter, int size, const char* filename)
 texture_t imageCreateTextureWithAlpha(int filter, int size, const char* filename)
 {
     (void)filename;
-    assert(size > 0);
+    if (size <= 0) {
+        debugMisuse(__func__, "size %d; no texture made", size);
+        return texture_t{};
+    }
     void* clear = calloc(paddedRow(size, 4), size_t(size));
     if (!clear)
         return texture_t{};
