@@ -23,6 +23,15 @@ static void loadPNG_read_data(png_structp png_ptr, png_bytep data, png_size_t le
         png_error(png_ptr, "Read Error");
 }
 
+// A failed load is reported by its null result alone; libpng's own handlers
+// would print a line for every corrupt file as well.
+static void quietError(png_structp png, png_const_charp)
+{
+    png_longjmp(png, 1);
+}
+
+static void quietWarning(png_structp, png_const_charp) {}
+
 // Asks libpng for 8-bit samples whatever the file holds, laid out directly as
 // the record's R, G, B, A bytes; returns the channel count of the expanded
 // source (grey stays 1 or 2 even though the buffer gets it three times).
@@ -110,7 +119,7 @@ imageData_t* imageLoadPNG(const char* filename)
     f = fopen(filename, "rb");
     if (!f)
         return nullptr;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, quietWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     png_infop endInfo = info ? png_create_info_struct(png) : nullptr;
     imageData_t* image = endInfo ? decode(png, info, endInfo, filename) : nullptr;
@@ -188,7 +197,7 @@ int imageSavePNG(const char* filename, const imageData_t* image)
     FILE* out = fopen(filename, "wb");
     if (!out)
         return 0;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, quietWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     int written = info ? encode(png, info, out, image) : 0;
     png_destroy_write_struct(&png, &info);

@@ -45,8 +45,9 @@ struct texture_t {
 #define IMAGE_MAX_CHUNK (8 * 1024 * 1024)
 
 // Any valid PNG: palette, 16-bit, sub-8-bit, transparency-chunk and interlaced
-// images are expanded to 8-bit grey, grey+alpha, RGB or RGBA. Null when the
-// file cannot be opened, is corrupt or truncated, or memory runs out.
+// images are expanded to 8-bit grey, grey+alpha, RGB or RGBA. Null, printing
+// nothing, when the file cannot be opened, is corrupt or truncated, or memory
+// runs out.
 imageData_t* imageLoadPNG(const char* filename);
 // Writes the record as an 8-bit PNG, the buffer's last row at the top of the
 // file: channels 1 grey (the R bytes), 2 grey and alpha (R and A), 3 RGB,

@@ -77,7 +77,11 @@ void expectAgreesWithReference(const fs::path& file)
 {
     SCOPED_TRACE(file.string());
     referenceImage_t ref = referenceDecode(file.string());
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     imageData_t* image = imageLoadPNG(file.c_str());
+    EXPECT_EQ(testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr(), "")
+        << "a null result is the whole report";
     if (!ref.ok) {
         EXPECT_EQ(image, nullptr) << "libpng rejects this file";
     } else if (image == nullptr) {
