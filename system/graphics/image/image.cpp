@@ -32,13 +32,18 @@ static void quietError(png_structp png, png_const_charp)
 
 static void quietWarning(png_structp, png_const_charp) {}
 
-// Asks libpng for 8-bit samples whatever the file holds, laid out directly as
-// the record's R, G, B, A bytes; returns the channel count of the expanded
-// source (grey stays 1 or 2 even though the buffer gets it three times).
+// Asks libpng for 8-bit samples, laid out directly as the record's R, G, B, A
+// bytes; returns the channel count of the source (grey stays 1 or 2 even
+// though the buffer gets it three times).
 static uint32_t requestRgba(png_structp png, png_infop info)
 {
     png_byte sourceType = png_get_color_type(png, info);
-    png_set_expand(png); // palette to RGB, sub-8-bit grey to 8 bits, tRNS to alpha
+    // 8-bit grey and RGB are taken as stored, with the file's channel count:
+    // a transparency chunk gives them no alpha. Only what has no 8-bit
+    // samples of its own (palette, sub-8-bit, 16-bit) is expanded, and its
+    // transparency chunk becomes alpha on the way.
+    if (sourceType == PNG_COLOR_TYPE_PALETTE || png_get_bit_depth(png, info) != 8)
+        png_set_expand(png);
     png_set_strip_16(png);
     png_set_gray_to_rgb(png);
     // Images without alpha get a zero fourth byte; they upload without alpha.
@@ -46,7 +51,7 @@ static uint32_t requestRgba(png_structp png, png_infop info)
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
     // The filler does not count as alpha, so the alpha bit says whether the
-    // source, tRNS included, really had one.
+    // source, an expanded transparency chunk included, really had one.
     uint32_t alpha = (png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA) ? 1 : 0;
     uint32_t grey = !(sourceType & PNG_COLOR_MASK_COLOR) && sourceType != PNG_COLOR_TYPE_PALETTE;
     return (grey ? 1 : 3) + alpha;
