@@ -42,6 +42,7 @@ struct playerState_t {
     playerScene* playerSceneCurrent = nullptr;
     uint32_t playerSceneSize = 0;
     playerPresent_Func present = swapBuffers;
+    bool cleaning = false; // inside cleanPlayerScene
 };
 
 playerState_t player;
@@ -260,27 +261,31 @@ void playScene(const char* name, playerScene* pScene)
 
 void cleanPlayerScene(void)
 {
-    // Each scene leaves the list before its deinit runs, so a deinit that
-    // looks up another scene only ever finds ones that still exist.
-    while (player.playerSceneHead) {
-        playerScene* scene = player.playerSceneHead;
-        player.playerSceneHead = scene->next;
-        if (player.playerScenePlayerHead == scene)
-            player.playerScenePlayerHead = scene->next;
-        if (player.playerSceneTail == scene)
-            player.playerSceneTail = nullptr;
-        player.playerSceneSize--;
+    // A deinit called from a deinit would run every deinit again, its own
+    // caller's among them.
+    if (player.cleaning)
+        return;
+    player.cleaning = true;
+    // Every deinit sees the whole list as it stands, itself included, so it
+    // can look up its own scene and the others by name; only then is anything
+    // freed. A scene a deinit adds is deinited and freed with the rest.
+    for (playerScene* scene = player.playerSceneHead; scene; scene = scene->next) {
         player.playerSceneCurrent = scene;
         if (scene->deinit) {
             scene->deinit(scene);
             reportOpenGlErrors();
         }
+    }
+    for (playerScene* scene = player.playerSceneHead; scene;) {
+        playerScene* next = scene->next;
         freeSceneLists(scene);
         free(scene);
+        scene = next;
     }
     player.playerSceneHead = player.playerSceneTail = nullptr;
     player.playerScenePlayerHead = player.playerSceneCurrent = nullptr;
     player.playerSceneSize = 0;
+    player.cleaning = false;
 }
 
 playerScene* getPlayerSceneHead(void)
