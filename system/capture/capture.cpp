@@ -1,12 +1,12 @@
 #include "system/capture/capture.h"
 
 #include "system/audio/audio.h"
+#include "system/debug/debugMisuse.h"
 #include "system/graphics/image/image.h"
 #include "system/timer/timer.h"
 #include "system/ui/window/window.h"
 
 #include <GL/gl.h>
-#include <cassert>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -86,7 +86,11 @@ void writeSamples(const int16_t* samples, int frames)
 
 void captureClockInstall(int fps)
 {
-    assert(fps > 0);
+    // The clock divides by the rate.
+    if (fps <= 0) {
+        debugMisuse(__func__, "%d frames a second; the clock is left as it was", fps);
+        return;
+    }
     capture.fps = fps;
     capture.frame = 0;
     timerSetPlatform(&framePlatform);
@@ -104,13 +108,23 @@ void captureClockRemove(void)
 
 uint64_t captureSoundFramesBefore(uint64_t frame, int fps)
 {
-    assert(fps > 0);
+    if (fps <= 0) {
+        debugMisuse(__func__, "%d frames a second", fps);
+        return 0;
+    }
     return frame * uint64_t(AUDIO_RATE) / uint64_t(fps);
 }
 
 int captureSaveFrame(const char* path)
 {
+    if (debugMisuseIfNull(path, __func__, "the path"))
+        return 0;
     int w = getWindowScreenAreaWidth(), h = getWindowScreenAreaHeight();
+    // Two negative sides would multiply into a small, valid-looking size.
+    if (w <= 0 || h <= 0) {
+        debugMisuse(__func__, "the drawing area is %d x %d; nothing saved", w, h);
+        return 0;
+    }
     unsigned char* pixels = static_cast<unsigned char*>(malloc(size_t(w) * size_t(h) * 4));
     if (!pixels)
         return 0;
@@ -126,7 +140,12 @@ int captureSaveFrame(const char* path)
 
 int captureSoundOpen(const char* path)
 {
-    assert(!capture.wav && "one sound file at a time");
+    if (debugMisuseIfNull(path, __func__, "the path"))
+        return 0;
+    if (capture.wav) {
+        debugMisuse(__func__, "%s is still open; one sound file at a time", capture.wavPath);
+        return 0;
+    }
     capture.wav = fopen(path, "wb");
     if (!capture.wav)
         return 0;

@@ -1,10 +1,11 @@
 #include "system/datatypes/datatypes.h"
 
-#include <cassert>
+#include "system/debug/debugMisuse.h"
 
 void setPoint3d(point3d_t* p, float x, float y, float z)
 {
-    assert(p);
+    if (debugMisuseIfNull(p, __func__, "the point"))
+        return;
     p->x = x;
     p->y = y;
     p->z = z;

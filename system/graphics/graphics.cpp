@@ -1,9 +1,9 @@
 #include "system/graphics/graphics.h"
 
+#include "system/debug/debugMisuse.h"
 #include "system/ui/window/window.h"
 
 #include <GL/gl.h>
-#include <cassert>
 #include <GL/glu.h>
 
 void viewReset(void)
@@ -39,7 +39,8 @@ void perspective2dEnd(void)
 
 void setCustomDimensionToTexture(texture_t* texture, int w, int h)
 {
-    assert(texture);
+    if (debugMisuseIfNull(texture, __func__, "the texture"))
+        return;
     texture->hasCustomDimensions = 1;
     texture->customWidth = w ? uint32_t(w) : texture->w;
     texture->customHeight = h ? uint32_t(h) : texture->h;
@@ -52,20 +53,23 @@ void setTextureSizeToScreenSize(texture_t* texture)
 
 void alignTextureCenter(texture_t* texture, int center)
 {
-    assert(texture);
+    if (debugMisuseIfNull(texture, __func__, "the texture"))
+        return;
     texture->center = uint32_t(center);
 }
 
 void setTexturePositionPercent(texture_t* texture, float x, float y)
 {
-    assert(texture);
+    if (debugMisuseIfNull(texture, __func__, "the texture"))
+        return;
     texture->percentX = x;
     texture->percentY = y;
 }
 
 void setTexturePositionPixel(texture_t* texture, int x, int y)
 {
-    assert(texture);
+    if (debugMisuseIfNull(texture, __func__, "the texture"))
+        return;
     texture->x = uint32_t(x);
     texture->y = uint32_t(y);
     texture->percentX = float(x) / float(getScreenWidth());
@@ -74,14 +78,16 @@ void setTexturePositionPixel(texture_t* texture, int x, int y)
 
 void scaleTexture(texture_t* texture, float scaleW, float scaleH)
 {
-    assert(texture);
+    if (debugMisuseIfNull(texture, __func__, "the texture"))
+        return;
     texture->scaleW = scaleW;
     texture->scaleH = scaleH;
 }
 
 void setTextureAngle(texture_t* texture, float angle)
 {
-    assert(texture);
+    if (debugMisuseIfNull(texture, __func__, "the texture"))
+        return;
     texture->angle = angle;
 }
 

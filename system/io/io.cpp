@@ -1,5 +1,7 @@
 #include "system/io/io.h"
 
+#include "system/debug/debugMisuse.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -63,6 +65,8 @@ char* ioReadFileToBuffer(const char* file)
 
 char* ioReadFileWithSize(const char* file, size_t* size)
 {
+    if (debugMisuseIfNull(size, __func__, "the size's address"))
+        return nullptr;
     *size = 0;
     // A directory opens and seeks on Linux, and its end offset can be a huge
     // hash cookie that must never become an allocation size: only regular

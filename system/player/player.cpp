@@ -1,6 +1,7 @@
 #include "system/player/player.h"
 
 #include "effects/playlist.h"
+#include "system/debug/debugMisuse.h"
 #include "system/debug/debugOpenGl.h"
 #include "system/extensions/gl/gl.h"
 #include "system/graphics/graphics.h"
@@ -11,7 +12,6 @@
 
 #include <GL/gl.h>
 #include <SDL.h>
-#include <cassert>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -42,6 +42,7 @@ struct playerState_t {
     playerScene* playerSceneCurrent = nullptr;
     uint32_t playerSceneSize = 0;
     playerPresent_Func present = swapBuffers;
+    bool cleaning = false; // inside cleanPlayerScene
 };
 
 playerState_t player;
@@ -158,9 +159,13 @@ sceneSync_t* appendSync(playerScene* pScene, float start, const char* durationSt
     return sync;
 }
 
-playerSceneVariables* appendVariable(playerScene* pScene, const char* name, int32_t type)
+// Null, after the misuse line, when the caller's scene, name or number is missing.
+playerSceneVariables* appendVariable(playerScene* pScene, const char* name, const void* value, int32_t type,
+                                     const char* call)
 {
-    assert(pScene && name);
+    if (debugMisuseIfNull(pScene, call, "the scene") || debugMisuseIfNull(name, call, "the name") ||
+        debugMisuseIfNull(value, call, "the number"))
+        return nullptr;
     playerSceneVariables* variable =
         static_cast<playerSceneVariables*>(calloc(1, sizeof(playerSceneVariables)));
     variable->name = name;
@@ -210,7 +215,8 @@ playerScene* addPlayerScene(const char* name, const char* startString, const cha
                             playerSceneCallback_t init, playerSceneCallback_t run,
                             playerSceneCallback_t deinit)
 {
-    assert(name);
+    if (debugMisuseIfNull(name, __func__, "the name"))
+        return nullptr;
     float start = convertTimeToSeconds(startString);
     float d = convertTimeToSeconds(durationString);
     playerScene* scene = static_cast<playerScene*>(calloc(1, sizeof(playerScene)));
@@ -235,7 +241,8 @@ playerScene* addPlayerScene(const char* name, const char* startString, const cha
 
 playerScene* getPlayerScene(const char* name)
 {
-    assert(name);
+    if (debugMisuseIfNull(name, __func__, "the name"))
+        return nullptr;
     for (playerScene* scene = player.playerSceneHead; scene; scene = scene->next)
         if (strcmp(scene->name, name) == 0)
             return scene;
@@ -254,27 +261,31 @@ void playScene(const char* name, playerScene* pScene)
 
 void cleanPlayerScene(void)
 {
-    // Each scene leaves the list before its deinit runs, so a deinit that
-    // looks up another scene only ever finds ones that still exist.
-    while (player.playerSceneHead) {
-        playerScene* scene = player.playerSceneHead;
-        player.playerSceneHead = scene->next;
-        if (player.playerScenePlayerHead == scene)
-            player.playerScenePlayerHead = scene->next;
-        if (player.playerSceneTail == scene)
-            player.playerSceneTail = nullptr;
-        player.playerSceneSize--;
+    // A deinit called from a deinit would run every deinit again, its own
+    // caller's among them.
+    if (player.cleaning)
+        return;
+    player.cleaning = true;
+    // Every deinit sees the whole list as it stands, itself included, so it
+    // can look up its own scene and the others by name; only then is anything
+    // freed. A scene a deinit adds is deinited and freed with the rest.
+    for (playerScene* scene = player.playerSceneHead; scene; scene = scene->next) {
         player.playerSceneCurrent = scene;
         if (scene->deinit) {
             scene->deinit(scene);
             reportOpenGlErrors();
         }
+    }
+    for (playerScene* scene = player.playerSceneHead; scene;) {
+        playerScene* next = scene->next;
         freeSceneLists(scene);
         free(scene);
+        scene = next;
     }
     player.playerSceneHead = player.playerSceneTail = nullptr;
     player.playerScenePlayerHead = player.playerSceneCurrent = nullptr;
     player.playerSceneSize = 0;
+    player.cleaning = false;
 }
 
 playerScene* getPlayerSceneHead(void)
@@ -318,7 +329,8 @@ sceneSync_t* addSyncAfterLast(playerScene* pScene, const char* startString, cons
 
 void setTriggerSync(sceneSync_t* sync, const char* intervalString)
 {
-    assert(sync);
+    if (debugMisuseIfNull(sync, __func__, "the sync"))
+        return;
     sync->type = SYNC_TRIGGER;
     sync->time.interval = convertTimeToSeconds(intervalString);
     sync->time.triggerEnd = sync->time.triggerStart + sync->time.interval;
@@ -326,7 +338,8 @@ void setTriggerSync(sceneSync_t* sync, const char* intervalString)
 
 int isSync(sceneSync_t* sync)
 {
-    assert(sync);
+    if (debugMisuseIfNull(sync, __func__, "the sync"))
+        return 0;
     if (sync->active <= 0)
         return 0;
     if (sync->type == SYNC_TRIGGER) {
@@ -340,7 +353,12 @@ int isSync(sceneSync_t* sync)
 
 int checkSync(playerScene* pScene, sceneSync_t* sync, const char* startString, const char* durationString)
 {
-    assert(pScene && sync && sync->type != SYNC_TRIGGER);
+    if (debugMisuseIfNull(pScene, __func__, "the scene") || debugMisuseIfNull(sync, __func__, "the sync"))
+        return 0;
+    if (sync->type == SYNC_TRIGGER) {
+        debugMisuse(__func__, "a trigger sync; only a window can be checked");
+        return 0;
+    }
     sync->next = nullptr;
     sync->active = SYNC_WAITING;
     float s = convertTimeToSeconds(startString);
@@ -369,8 +387,9 @@ int checkSync(playerScene* pScene, sceneSync_t* sync, const char* startString, c
 
 playerSceneVariables* addVariableDecimal(playerScene* pScene, const char* name, float* value)
 {
-    assert(value);
-    playerSceneVariables* variable = appendVariable(pScene, name, VARIABLE_DECIMAL);
+    playerSceneVariables* variable = appendVariable(pScene, name, value, VARIABLE_DECIMAL, __func__);
+    if (!variable)
+        return nullptr;
     variable->pointer.decimal = value;
     variable->value.decimal = *value;
     return variable;
@@ -378,8 +397,9 @@ playerSceneVariables* addVariableDecimal(playerScene* pScene, const char* name, 
 
 playerSceneVariables* addVariableInteger(playerScene* pScene, const char* name, int32_t* value)
 {
-    assert(value);
-    playerSceneVariables* variable = appendVariable(pScene, name, VARIABLE_INTEGER);
+    playerSceneVariables* variable = appendVariable(pScene, name, value, VARIABLE_INTEGER, __func__);
+    if (!variable)
+        return nullptr;
     variable->pointer.integer = value;
     variable->value.integer = *value;
     return variable;
@@ -387,7 +407,9 @@ playerSceneVariables* addVariableInteger(playerScene* pScene, const char* name, 
 
 playerSceneVariables* getVariable(playerScene* pScene, const char* variableName)
 {
-    assert(pScene && variableName);
+    if (debugMisuseIfNull(pScene, __func__, "the scene") ||
+        debugMisuseIfNull(variableName, __func__, "the name"))
+        return nullptr;
     for (playerSceneVariables* variable = pScene->variablesHead; variable; variable = variable->next)
         if (strcmp(variable->name, variableName) == 0)
             return variable;
@@ -415,7 +437,8 @@ void setVariable(playerScene* pScene, playerSceneVariables* pSceneVar, const cha
 
 void updateSceneVariables(playerScene* pScene)
 {
-    assert(pScene);
+    if (debugMisuseIfNull(pScene, __func__, "the scene"))
+        return;
     for (sceneSync_t* sync = pScene->syncHead; sync; sync = sync->next)
         updateSync(sync, pScene->time.absolute);
     for (playerSceneVariables* variable = pScene->variablesHead; variable; variable = variable->next) {

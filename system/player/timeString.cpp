@@ -7,15 +7,14 @@
 
 namespace {
 
-// The largest magnitude the writers print: five digits of minutes keep the
-// absolute form inside 16 characters, sign included. Whole seconds, because
-// a float this large has no milliseconds left.
-const float WRITABLE_LIMIT = 99999.0f * 60.0f + 59.0f;
-
+// Minutes are counted in a double, where an int would overflow past about
+// 4000 years. The caller's 16 characters bound the text: minutes of up to
+// six digits fit every form, sign and "#" included; a longer text is cut.
 void writeTime(float seconds, char* time, bool absolute)
 {
     const char* prefix = absolute ? "#" : "";
-    if (std::isnan(seconds)) {
+    // Infinity has no minutes to write either.
+    if (!std::isfinite(seconds)) {
         strcpy(time, "N/A");
         return;
     }
@@ -24,12 +23,12 @@ void writeTime(float seconds, char* time, bool absolute)
         sign = "-";
         seconds = -seconds;
     }
-    if (seconds > WRITABLE_LIMIT)
-        seconds = WRITABLE_LIMIT;
-    int minutes = int(seconds / 60);
-    int whole = int(seconds - float(minutes) * 60);
+    // fmod is exact: the seconds are 0 to 59 even where a float quotient by
+    // 60 would round up to the next minute.
+    double whole = fmod(double(seconds), 60.0);
+    double minutes = (double(seconds) - whole) / 60.0;
     int milliseconds = int((seconds - floorf(seconds)) * 1000);
-    snprintf(time, 16, "%s%s%d:%02d.%03d", prefix, sign, minutes, whole, milliseconds);
+    snprintf(time, 16, "%s%s%.0f:%02d.%03d", prefix, sign, minutes, int(whole), milliseconds);
 }
 
 } // namespace

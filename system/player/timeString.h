@@ -8,7 +8,9 @@
 #define TIME_MALFORMED -2.0f  // something other than ".fraction" after the seconds
 
 float convertTimeToSeconds(const char* time);
-// Writes "m:ss.mmm" (truncated, never rounded); needs 16 characters.
+// Writes "m:ss.mmm" (truncated, never rounded), or "N/A" for a NaN or
+// infinite time; needs 16 characters, and a text longer than that (minutes
+// of seven digits and more) is cut there.
 void convertSecondsToTime(float seconds, char* time);
 // Writes "#m:ss.mmm"; needs 16 characters.
 void convertSecondsToAbsoluteTime(float seconds, char* time);

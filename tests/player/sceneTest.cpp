@@ -50,13 +50,16 @@ void recordDeinit(void* scene)
     calls.push_back(std::string("deinit ") + self->name);
 }
 
-// A deinit that reaches for a scene added after its own.
-void deinitLooksUpLater(void* scene)
+// A deinit that looks up its own scene and the other one by name.
+void deinitLooksAround(void* scene)
 {
     recordDeinit(scene);
-    playerScene* later = getPlayerScene("later");
-    ASSERT_NE(later, nullptr);
-    calls.push_back(std::string("found ") + later->name);
+    playerScene* self = static_cast<playerScene*>(scene);
+    EXPECT_EQ(getPlayerScene(self->name), self);
+    EXPECT_EQ(getPlayerSceneSize(), 2u);
+    const char* other = std::string(self->name) == "early" ? "later" : "early";
+    ASSERT_NE(getPlayerScene(other), nullptr);
+    calls.push_back(std::string("found ") + other);
 }
 
 TEST_F(SceneTest, SceneSpanFollowsTheDurationRules)
@@ -140,15 +143,16 @@ TEST_F(SceneTest, CleanUpDeinitsEveryScenePassesItAndEmptiesTheList)
     EXPECT_EQ(getPlayerSceneSize(), 1u);
 }
 
-// Freeing each scene while the list head still pointed at it let a later
-// deinit walk freed memory when it looked a scene up.
-TEST_F(SceneTest, DeinitCanStillLookUpScenesThatAreNotCleanedYet)
+// Every deinit sees the list as it stood: itself, the scenes before and after
+// it, the full size. Freeing scenes before a later deinit ran let it walk
+// freed memory; unlinking them first hid its own scene from it.
+TEST_F(SceneTest, EveryDeinitSeesTheWholeListItselfIncluded)
 {
     calls.clear();
-    addPlayerScene("early", "0:00", "0:01", nullptr, nullptr, deinitLooksUpLater);
-    addPlayerScene("later", "0:00", "0:01", nullptr, nullptr, recordDeinit);
+    addPlayerScene("early", "0:00", "0:01", nullptr, nullptr, deinitLooksAround);
+    addPlayerScene("later", "0:00", "0:01", nullptr, nullptr, deinitLooksAround);
     cleanPlayerScene();
-    EXPECT_EQ(calls, (std::vector<std::string>{"deinit early", "found later", "deinit later"}));
+    EXPECT_EQ(calls, (std::vector<std::string>{"deinit early", "found later", "deinit later", "found early"}));
 }
 
 TEST_F(SceneTest, SyncPlacementFollowsTheHashRules)

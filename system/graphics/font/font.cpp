@@ -1,11 +1,11 @@
 #include "system/graphics/font/font.h"
 
+#include "system/debug/debugMisuse.h"
 #include "system/graphics/graphics.h"
 #include "system/graphics/image/image.h"
 #include "system/ui/window/window.h"
 
 #include <GL/gl.h>
-#include <cassert>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -147,7 +147,8 @@ static void rotateAbout(float x, float y, float angle)
 
 void drawTextIn2d(float ox, float oy, const unsigned char* txt)
 {
-    assert(txt);
+    if (debugMisuseIfNull(txt, __func__, "the text"))
+        return;
     glPushMatrix();
     beginBlendedTexturing();
     rotateAbout(state.textPivotX, state.textPivotY, state.textAngle);
@@ -163,7 +164,8 @@ void drawTextIn2d(float ox, float oy, const unsigned char* txt)
 
 void drawText2d(float ox, float oy, const unsigned char* txt)
 {
-    assert(txt);
+    if (debugMisuseIfNull(txt, __func__, "the text"))
+        return;
     glPushMatrix();
     beginBlendedTexturing();
     float canvasWidth = float(getScreenWidth());
@@ -182,7 +184,8 @@ void drawText2d(float ox, float oy, const unsigned char* txt)
 
 void drawText3d(const unsigned char* txt)
 {
-    assert(txt);
+    if (debugMisuseIfNull(txt, __func__, "the text"))
+        return;
     beginBlendedTexturing();
     layOutText(txt);
     glDisable(GL_BLEND);

@@ -1,10 +1,10 @@
 #include "system/graphics/image/image.h"
 
+#include "system/debug/debugMisuse.h"
 #include "system/io/io.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
-#include <cassert>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -24,13 +24,27 @@ static void loadPNG_read_data(png_structp png_ptr, png_bytep data, png_size_t le
         png_error(png_ptr, "Read Error");
 }
 
-// Asks libpng for 8-bit samples whatever the file holds, laid out directly as
-// the record's R, G, B, A bytes; returns the channel count of the expanded
-// source (grey stays 1 or 2 even though the buffer gets it three times).
+// A failed load is reported by its null result alone; libpng's own handlers
+// would print a line for every corrupt file as well.
+static void quietError(png_structp png, png_const_charp)
+{
+    png_longjmp(png, 1);
+}
+
+static void quietWarning(png_structp, png_const_charp) {}
+
+// Asks libpng for 8-bit samples, laid out directly as the record's R, G, B, A
+// bytes; returns the channel count of the source (grey stays 1 or 2 even
+// though the buffer gets it three times).
 static uint32_t requestRgba(png_structp png, png_infop info)
 {
     png_byte sourceType = png_get_color_type(png, info);
-    png_set_expand(png); // palette to RGB, sub-8-bit grey to 8 bits, tRNS to alpha
+    // 8-bit grey and RGB are taken as stored, with the file's channel count:
+    // a transparency chunk gives them no alpha. Only what has no 8-bit
+    // samples of its own (palette, sub-8-bit, 16-bit) is expanded, and its
+    // transparency chunk becomes alpha on the way.
+    if (sourceType == PNG_COLOR_TYPE_PALETTE || png_get_bit_depth(png, info) != 8)
+        png_set_expand(png);
     png_set_strip_16(png);
     png_set_gray_to_rgb(png);
     // Images without alpha get a zero fourth byte; they upload without alpha.
@@ -38,7 +52,7 @@ static uint32_t requestRgba(png_structp png, png_infop info)
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
     // The filler does not count as alpha, so the alpha bit says whether the
-    // source, tRNS included, really had one.
+    // source, an expanded transparency chunk included, really had one.
     uint32_t alpha = (png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA) ? 1 : 0;
     uint32_t grey = !(sourceType & PNG_COLOR_MASK_COLOR) && sourceType != PNG_COLOR_TYPE_PALETTE;
     return (grey ? 1 : 3) + alpha;
@@ -106,11 +120,12 @@ static imageData_t* decode(png_structp png, png_infop info, png_infop endInfo, c
 
 imageData_t* imageLoadPNG(const char* filename)
 {
-    assert(filename);
+    if (debugMisuseIfNull(filename, __func__, "the file name"))
+        return nullptr;
     f = ioOpenRegularFile(filename, "rb", nullptr); // never waits on a FIFO
     if (!f)
         return nullptr;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, quietWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     png_infop endInfo = info ? png_create_info_struct(png) : nullptr;
     imageData_t* image = endInfo ? decode(png, info, endInfo, filename) : nullptr;
@@ -161,16 +176,34 @@ static int encode(png_structp png, png_infop info, FILE* out, const imageData_t*
     return 1;
 }
 
+// The record describes its own buffer, so every field that sizes a read of it
+// is checked before the file is even created.
+static bool isSavable(const char* filename, const imageData_t* image)
+{
+    if (debugMisuseIfNull(filename, "imageSavePNG", "the file name") ||
+        debugMisuseIfNull(image, "imageSavePNG", "the image") ||
+        debugMisuseIfNull(reinterpret_cast<const void*>(image->pixels), "imageSavePNG", "the pixel buffer"))
+        return false;
+    if (image->channels < 1 || image->channels > 4) {
+        debugMisuse("imageSavePNG", "%u channels, not 1 to 4; nothing written", image->channels);
+        return false;
+    }
+    if (image->w == 0 || image->h == 0 || image->w > IMAGE_MAX_SIDE || image->h > IMAGE_MAX_SIDE) {
+        debugMisuse("imageSavePNG", "%u x %u pixels, not 1 to %d a side; nothing written", image->w, image->h,
+                    IMAGE_MAX_SIDE);
+        return false;
+    }
+    return true;
+}
+
 int imageSavePNG(const char* filename, const imageData_t* image)
 {
-    assert(filename && image && image->pixels);
-    assert(image->channels >= 1 && image->channels <= 4 && "channels: 1 grey to 4 RGBA");
-    if (image->w == 0 || image->h == 0 || image->w > IMAGE_MAX_SIDE || image->h > IMAGE_MAX_SIDE)
+    if (!isSavable(filename, image))
         return 0;
     FILE* out = fopen(filename, "wb");
     if (!out)
         return 0;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, quietWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     int written = info ? encode(png, info, out, image) : 0;
     png_destroy_write_struct(&png, &info);
@@ -204,7 +237,9 @@ static texture_t newTextureRecord(GLuint id, uint32_t w, uint32_t h, uint32_t ha
 
 texture_t imageCreateTextureByImageData(imageData_t* _imageData)
 {
-    assert(_imageData);
+    if (debugMisuseIfNull(_imageData, __func__, "the image") ||
+        debugMisuseIfNull(reinterpret_cast<const void*>(_imageData->pixels), __func__, "the pixel buffer"))
+        return texture_t{};
     GLuint id = 0;
     glGenTextures(1, &id);
     glBindTexture(GL_TEXTURE_2D, id);
@@ -260,7 +295,10 @@ static size_t paddedRow(int size, int bytesPerPixel)
 texture_t imageCreateTexture(int filter, int size, const char* filename)
 {
     (void)filename;
-    assert(size > 0);
+    if (size <= 0) {
+        debugMisuse(__func__, "size %d; no texture made", size);
+        return texture_t{};
+    }
     void* black = calloc(paddedRow(size, 3), size_t(size));
     if (!black)
         return texture_t{};
@@ -277,7 +315,10 @@ texture_t imageCreateTexture(int filter, int size, const char* filename)
 texture_t imageCreateTextureWithAlpha(int filter, int size, const char* filename)
 {
     (void)filename;
-    assert(size > 0);
+    if (size <= 0) {
+        debugMisuse(__func__, "size %d; no texture made", size);
+        return texture_t{};
+    }
     void* clear = calloc(paddedRow(size, 4), size_t(size));
     if (!clear)
         return texture_t{};

@@ -44,8 +44,10 @@ struct texture_t {
 // profile, a row buffer), in bytes.
 #define IMAGE_MAX_CHUNK (8 * 1024 * 1024)
 
-// Any valid PNG: palette, 16-bit, sub-8-bit, transparency-chunk and interlaced
-// images are expanded to 8-bit grey, grey+alpha, RGB or RGBA. Null when the
+// Any valid PNG, interlaced or not. 8-bit grey, grey+alpha, RGB and RGBA
+// keep the file's channel count (a transparency chunk is not applied); palette,
+// 16-bit and sub-8-bit images are expanded to 8-bit grey, grey+alpha, RGB or
+// RGBA, their transparency chunk to alpha. Null, printing nothing, when the
 // file cannot be opened, is corrupt or truncated, or memory runs out.
 imageData_t* imageLoadPNG(const char* filename);
 // Writes the record as an 8-bit PNG, the buffer's last row at the top of the

@@ -1,8 +1,9 @@
 #include "system/math/general/general.h"
 
+#include "system/debug/debugMisuse.h"
+
 #include <GL/gl.h>
 #include <GL/glu.h>
-#include <cassert>
 #include <cmath>
 
 namespace {
@@ -31,7 +32,8 @@ bool inSecondOrFourthQuadrant(float px, float py)
 
 void normalizeVector(point3d_t* point3d)
 {
-    assert(point3d);
+    if (debugMisuseIfNull(point3d, __func__, "the point"))
+        return;
     float length = float(sqrt(point3d->x * point3d->x + point3d->y * point3d->y +
                               point3d->z * point3d->z));
     point3d->x /= length;
@@ -41,7 +43,8 @@ void normalizeVector(point3d_t* point3d)
 
 void setRotatef(point3d_t* point3d, float angle, float x, float y, float z)
 {
-    assert(point3d);
+    if (debugMisuseIfNull(point3d, __func__, "the point"))
+        return;
     angle_t a = convertAngle(double(angle) + 45.0);
     float t = 1.0f - a.ca;
     float p = a.ca + t * x + t * y;
@@ -57,7 +60,8 @@ void setRotatef(point3d_t* point3d, float angle, float x, float y, float z)
 
 void rotateX(point3d_t* point3d, float angle)
 {
-    assert(point3d);
+    if (debugMisuseIfNull(point3d, __func__, "the point"))
+        return;
     angle_t a = convertAngle(angle);
     float y = point3d->y, z = point3d->z;
     point3d->y = a.ca * y - a.sa * z;
@@ -66,7 +70,8 @@ void rotateX(point3d_t* point3d, float angle)
 
 void rotateY(point3d_t* point3d, float angle)
 {
-    assert(point3d);
+    if (debugMisuseIfNull(point3d, __func__, "the point"))
+        return;
     angle_t a = convertAngle(angle);
     float x = point3d->x, z = point3d->z;
     point3d->z = a.ca * z - a.sa * x;
@@ -75,7 +80,8 @@ void rotateY(point3d_t* point3d, float angle)
 
 void rotateZ(point3d_t* point3d, float angle)
 {
-    assert(point3d);
+    if (debugMisuseIfNull(point3d, __func__, "the point"))
+        return;
     angle_t a = convertAngle(double(angle) + 45.0);
     float x = point3d->x, y = point3d->y;
     point3d->x = a.ca * x - a.sa * y;

@@ -1,6 +1,6 @@
 #include "system/math/sort/insertsort.h"
 
-#include <cassert>
+#include "system/debug/debugMisuse.h"
 
 namespace {
 
@@ -20,7 +20,10 @@ int fmFloat(const float* arr, int from, int n)
 
 void insertSortFloat(float* arr, int n)
 {
-    assert(arr || n <= 0);
+    if (!arr && n > 0) {
+        debugMisuse(__func__, "no array but a count of %d", n);
+        return;
+    }
     for (int s = 0; s < n - 1; s++) {
         int smallest = fmFloat(arr, s, n);
         float kept = arr[s];

@@ -1,9 +1,9 @@
 #include "system/math/splines/spline.h"
 
+#include "system/debug/debugMisuse.h"
 #include "system/math/splines/cubic/cubicSpline.h"
 
 #include <GL/gl.h>
-#include <cassert>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -73,8 +73,9 @@ void releaseLayerChain(splineLayer* layer)
 }
 
 // Cuts `layer` and everything after it off the container that holds it, so
-// the container never reaches released layers.
-void unlinkLayers(const splineLayer* layer)
+// the container never reaches released layers. False when no container holds
+// it: then it was released before, or was never one of ours.
+bool unlinkLayers(const splineLayer* layer)
 {
     for (splineContainer* c = module.splineContainerHead; c; c = c->next) {
         splineLayer* previous = nullptr;
@@ -88,9 +89,22 @@ void unlinkLayers(const splineLayer* layer)
                 c->splineLayerHead = nullptr;
             c->splineLayerTail = previous;
             c->size = kept;
-            return;
+            return true;
         }
     }
+    return false;
+}
+
+// Whether `container` is still in the global list; the one before it, if any,
+// goes to `previous`. Only a listed container is alive: a deleted one is cut
+// off the list before it is released.
+bool findContainer(const splineContainer* container, splineContainer** previous)
+{
+    *previous = nullptr;
+    for (splineContainer* c = module.splineContainerHead; c; *previous = c, c = c->next)
+        if (c == container)
+            return true;
+    return false;
 }
 
 // Reads one record at `record` with `available` bytes left; false when
@@ -146,7 +160,13 @@ bool drawSpline(const spline* s, drawRun_t* run)
     size_t k = 0;
     for (const splinePoint* p = s->splinePointHead; p && k < s->size; p = p->next, k++)
         roughSpline[k] = point3d{p->x, p->y, p->z};
-    assert(k == s->size && "a spline's size must count its points");
+    if (k < s->size) {
+        // The rest of the array was never written: solving it would draw
+        // whatever the memory held.
+        debugMisuse("drawSplineContainer", "a spline's size is %u but it has %zu points; it is skipped", s->size,
+                    k);
+        return true;
+    }
     createCubicSpline(lineSmooth, int(n), int(s->detail), roughSpline);
 
     float splinePoints = float(samples);
@@ -184,7 +204,8 @@ splineContainer* addSplineContainer(void)
 
 splineLayer* addSplineLayer(splineContainer* container)
 {
-    assert(container);
+    if (debugMisuseIfNull(container, __func__, "the container"))
+        return nullptr;
     splineLayer* layer = static_cast<splineLayer*>(calloc(1, sizeof(splineLayer)));
     if (!layer)
         return nullptr;
@@ -199,7 +220,8 @@ splineLayer* addSplineLayer(splineContainer* container)
 
 spline* addSpline(splineLayer* layer)
 {
-    assert(layer);
+    if (debugMisuseIfNull(layer, __func__, "the layer"))
+        return nullptr;
     spline* s = static_cast<spline*>(calloc(1, sizeof(spline)));
     if (!s)
         return nullptr;
@@ -216,7 +238,9 @@ spline* addSpline(splineLayer* layer)
 
 splinePoint* addSplinePoint(splineContainer* container, spline* s, float x, float y, float z)
 {
-    assert(container && s);
+    if (debugMisuseIfNull(container, __func__, "the container") ||
+        debugMisuseIfNull(s, __func__, "the spline"))
+        return nullptr;
     splinePoint* p = static_cast<splinePoint*>(calloc(1, sizeof(splinePoint)));
     if (!p)
         return nullptr;
@@ -235,7 +259,10 @@ splinePoint* addSplinePoint(splineContainer* container, spline* s, float x, floa
 
 splineContainer* loadSplineContainer(const char* data, unsigned int size)
 {
-    assert(data || size == 0);
+    if (!data && size > 0) {
+        debugMisuse(__func__, "no data but a size of %u bytes", size);
+        return nullptr;
+    }
     splineContainer* container = addSplineContainer();
     if (!container)
         return nullptr;
@@ -262,7 +289,10 @@ void deleteSplineLayer(splineLayer* layer)
 {
     if (!layer)
         return;
-    unlinkLayers(layer);
+    if (!unlinkLayers(layer)) {
+        debugMisuse(__func__, "the layer is in no container (deleted before?); nothing released");
+        return;
+    }
     while (layer) {
         splineLayer* next = layer->next;
         free(layer);
@@ -275,20 +305,16 @@ void deleteSplineContainer(splineContainer* container)
     if (!container)
         return;
     splineContainer* previous = nullptr;
-    splineContainer* c = module.splineContainerHead;
-    while (c && c != container) {
-        previous = c;
-        c = c->next;
+    if (!findContainer(container, &previous)) {
+        debugMisuse(__func__, "the container is not in the list (deleted before?); nothing released");
+        return;
     }
-    assert(c && "container already deleted");
-    if (c) {
-        // Everything from `container` on goes, so the one before it ends the list.
-        if (previous)
-            previous->next = nullptr;
-        else
-            module.splineContainerHead = nullptr;
-        module.splineContainerTail = previous;
-    }
+    // Everything from `container` on goes, so the one before it ends the list.
+    if (previous)
+        previous->next = nullptr;
+    else
+        module.splineContainerHead = nullptr;
+    module.splineContainerTail = previous;
     while (container) {
         splineContainer* next = container->next;
         releaseLayerChain(container->splineLayerHead);
@@ -299,7 +325,11 @@ void deleteSplineContainer(splineContainer* container)
 
 void drawSplineContainer(splineContainer* container, float start, float end)
 {
-    assert(container);
+    splineContainer* previous = nullptr;
+    if (!findContainer(container, &previous)) {
+        debugMisuse(__func__, "the container is %s; nothing drawn", container ? "not in the list" : "null");
+        return;
+    }
     // A start outside [0, 1] would index before the first or after the last
     // sample.
     if (!(start > 0.0f))

@@ -1,12 +1,12 @@
 #include "system/ui/editors/splineEditor.h"
 
+#include "system/debug/debugMisuse.h"
 #include "system/graphics/graphics.h"
 #include "system/ui/input/inputSdl.h"
 #include "system/ui/window/window.h"
 #include "system/io/io.h"
 
 #include <GL/gl.h>
-#include <cassert>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -362,7 +362,8 @@ void loadRecords(FILE* file, const char* filename)
 
 bezierPoint PointOnCubicBezier(bezierPoint* cp, float t)
 {
-    assert(cp);
+    if (debugMisuseIfNull(cp, __func__, "the control points"))
+        return bezierPoint{};
     float cx = 3.0f * (cp[1].x - cp[0].x);
     float bx = 3.0f * (cp[2].x - cp[1].x) - cx;
     float ax = cp[3].x - cp[0].x - cx - bx;
@@ -381,7 +382,9 @@ void ComputeBezier(bezierPoint* cp, int numberOfPoints, bezierPoint* curve)
 {
     if (numberOfPoints <= 0)
         return;
-    assert(cp && curve);
+    if (debugMisuseIfNull(cp, __func__, "the control points") ||
+        debugMisuseIfNull(curve, __func__, "the curve"))
+        return;
     if (numberOfPoints == 1) {
         // The step 1 / 0 would be infinite; the one point is the start.
         curve[0] = PointOnCubicBezier(cp, 0.0f);
@@ -396,7 +399,9 @@ void calcNaturalCubic(cubic2d* C, int n, cubic2d* spline)
 {
     if (n <= 0)
         return;
-    assert(C && spline);
+    if (debugMisuseIfNull(C, __func__, "the coefficients") ||
+        debugMisuseIfNull(spline, __func__, "the points"))
+        return;
     alignas(16) unsigned char stackRoom[SOLVE_STACK_BYTES];
     size_t bytes = (size_t(n) + 1) * (2 * sizeof(cubicLanes_t) + sizeof(float));
     cubicLanes_t* p = static_cast<cubicLanes_t*>(
@@ -492,7 +497,8 @@ void splineEditorDeinit(void)
 
 void splineEditorLoad(const char* filename)
 {
-    assert(filename);
+    if (debugMisuseIfNull(filename, __func__, "the file name"))
+        return;
     FILE* file = ioOpenRegularFile(filename, "rb", nullptr);
     if (file) {
         loadRecords(file, filename);

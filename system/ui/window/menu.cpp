@@ -1,13 +1,13 @@
 #include "system/ui/window/menu.h"
 
 #include "system/audio/sound.h"
+#include "system/debug/debugMisuse.h"
 #include "system/graphics/font/font.h"
 #include "system/ui/window/window.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <SDL.h>
-#include <cassert>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -447,12 +447,17 @@ void setUpComponent(int index, int type, int x, int y, int w, int h, const char*
 
 gui_component_t* get_gui_component(int index)
 {
-    assert(index >= 0 && index < MENU_COMPONENTS);
+    if (index < 0 || index >= MENU_COMPONENTS) {
+        debugMisuse(__func__, "index %d, not 0 to %d", index, MENU_COMPONENTS - 1);
+        return nullptr;
+    }
     return &menu.menu_component[index];
 }
 
 void gui_component_init(gui_component_t* c)
 {
+    if (debugMisuseIfNull(c, __func__, "the component"))
+        return;
     c->resize = c->pressed = c->selected = 0;
     c->visible = c->enabled = 1;
     c->x = c->y = c->w = c->h = 0;
@@ -462,6 +467,8 @@ void gui_component_init(gui_component_t* c)
 
 void gui_component_set_color(gui_component_t* c, float r, float g, float b)
 {
+    if (debugMisuseIfNull(c, __func__, "the component"))
+        return;
     c->red = r;
     c->green = g;
     c->blue = b;
@@ -469,6 +476,8 @@ void gui_component_set_color(gui_component_t* c, float r, float g, float b)
 
 void gui_component_set_type(gui_component_t* c, int val)
 {
+    if (debugMisuseIfNull(c, __func__, "the component"))
+        return;
     c->type = val;
     if (val == GUI_DRAG_BUTTON)
         gui_component_set_color(c, 0.8f, 0.0f, 0.0f);
@@ -476,11 +485,15 @@ void gui_component_set_type(gui_component_t* c, int val)
 
 void gui_component_set_text(gui_component_t* c, const char* text)
 {
+    if (debugMisuseIfNull(c, __func__, "the component"))
+        return;
     c->text = text;
 }
 
 int gui_component_mouse_entered(const gui_component_t* c, int mouse_x, int mouse_y)
 {
+    if (debugMisuseIfNull(c, __func__, "the component"))
+        return 0;
     // In 64 bits, so a component near INT_MAX cannot wrap its far edge.
     int64_t right = int64_t(c->x) + c->w, top = int64_t(c->y) + c->h;
     return c->x <= mouse_x && mouse_x <= right && c->y <= mouse_y && mouse_y <= top;
@@ -488,6 +501,8 @@ int gui_component_mouse_entered(const gui_component_t* c, int mouse_x, int mouse
 
 void gui_component_set_dimension4i(gui_component_t* c, int tx, int ty, int tw, int th)
 {
+    if (debugMisuseIfNull(c, __func__, "the component"))
+        return;
     c->x = tx;
     c->y = ty;
     c->w = tw;
@@ -496,6 +511,8 @@ void gui_component_set_dimension4i(gui_component_t* c, int tx, int ty, int tw, i
 
 void gui_component_set_dimension2i(gui_component_t* c, int tx, int ty)
 {
+    if (debugMisuseIfNull(c, __func__, "the component"))
+        return;
     static const struct {
         int w, h;
     } defaults[] = {{0, 0}, {50, 20}, {100, 15}, {15, 15}, {300, 200}, {100, 15}, {15, 15}, {50, 20}};
@@ -510,6 +527,9 @@ void gui_component_set_dimension2i(gui_component_t* c, int tx, int ty)
 void gui_component_text_position(const gui_component_t* c, int bx, int by, int nw, int* rasterX,
                                  int* rasterY)
 {
+    if (debugMisuseIfNull(c, __func__, "the component") || debugMisuseIfNull(rasterX, __func__, "rasterX") ||
+        debugMisuseIfNull(rasterY, __func__, "rasterY"))
+        return;
     int64_t chars = nw / FONT_PITCH;
     size_t length = c->text ? strlen(c->text) : 0;
     // Compared as unsigned: a negative width counts as room for everything.
@@ -544,22 +564,30 @@ void gui_set_resize_color(void)
 
 void gui_component_draw_label(const gui_component_t* c)
 {
+    if (debugMisuseIfNull(c, __func__, "the component"))
+        return;
     drawText(c, c->x, c->y, c->w);
 }
 
 void gui_component_draw_label3i(const gui_component_t* c, int addx, int addy, int nw)
 {
+    if (debugMisuseIfNull(c, __func__, "the component"))
+        return;
     drawText(c, c->x + addx, c->y + addy, nw);
 }
 
 void gui_component_draw_label5i(const gui_component_t* c, int tx, int ty, int addx, int addy,
                                 int nw)
 {
+    if (debugMisuseIfNull(c, __func__, "the component"))
+        return;
     drawText(c, tx + addx, ty + addy, nw);
 }
 
 void gui_component_draw_radio_button(const gui_component_t* c)
 {
+    if (debugMisuseIfNull(c, __func__, "the component"))
+        return;
     shapeBegin();
     framedSquare(c);
     if (c->selected) {
@@ -574,6 +602,8 @@ void gui_component_draw_radio_button(const gui_component_t* c)
 
 void gui_component_draw_check_box(const gui_component_t* c)
 {
+    if (debugMisuseIfNull(c, __func__, "the component"))
+        return;
     shapeBegin();
     framedSquare(c);
     if (c->selected) {
@@ -590,6 +620,8 @@ void gui_component_draw_check_box(const gui_component_t* c)
 
 void gui_component_draw_button(const gui_component_t* c)
 {
+    if (debugMisuseIfNull(c, __func__, "the component"))
+        return;
     shapeBegin();
     gui_set_background_color();
     box(c);
@@ -604,6 +636,8 @@ void gui_component_draw_button(const gui_component_t* c)
 
 void gui_component_draw_text_area(const gui_component_t* c)
 {
+    if (debugMisuseIfNull(c, __func__, "the component"))
+        return;
     shapeBegin();
     gui_set_background_color();
     box(c);
@@ -616,6 +650,8 @@ void gui_component_draw_text_area(const gui_component_t* c)
 
 void gui_component_draw_combo_box(const gui_component_t* c)
 {
+    if (debugMisuseIfNull(c, __func__, "the component"))
+        return;
     shapeBegin();
     gui_set_background_color();
     box(c);
@@ -641,6 +677,8 @@ void gui_component_draw_combo_box(const gui_component_t* c)
 
 void gui_component_draw_drag_button(const gui_component_t* c)
 {
+    if (debugMisuseIfNull(c, __func__, "the component"))
+        return;
     const gui_mouse_t* mouse = &menu.gui_mouse_event;
     shapeBegin();
     glColor3f(c->red, c->green, c->blue);
@@ -667,6 +705,8 @@ void gui_component_draw_drag_button(const gui_component_t* c)
 
 void gui_component_draw(const gui_component_t* c)
 {
+    if (debugMisuseIfNull(c, __func__, "the component"))
+        return;
     typedef void (*draw_t)(const gui_component_t*);
     static const draw_t draws[] = {
         nullptr,
@@ -686,6 +726,8 @@ void gui_component_draw(const gui_component_t* c)
 
 void init_gui_mouse(gui_mouse_t* mouse)
 {
+    if (debugMisuseIfNull(mouse, __func__, "the pointer state"))
+        return;
     mouse->middle = mouse->right = mouse->left = 0;
     mouse->x = mouse->y = 0;
 }
@@ -697,6 +739,8 @@ gui_mouse_t* get_gui_mouse(void)
 
 void menuPointerToGui(int windowX, int windowY, int* guiX, int* guiY)
 {
+    if (debugMisuseIfNull(guiX, __func__, "guiX") || debugMisuseIfNull(guiY, __func__, "guiY"))
+        return;
     // The GUI space is stretched over the whole window, so the pointer is
     // scaled the same way; otherwise clicks miss the buttons in any window
     // but 800 x 500. The stand-alone runner opens its window without the

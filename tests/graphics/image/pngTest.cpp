@@ -77,7 +77,11 @@ void expectAgreesWithReference(const fs::path& file)
 {
     SCOPED_TRACE(file.string());
     referenceImage_t ref = referenceDecode(file.string());
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     imageData_t* image = imageLoadPNG(file.c_str());
+    EXPECT_EQ(testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr(), "")
+        << "a null result is the whole report";
     if (!ref.ok) {
         EXPECT_EQ(image, nullptr) << "libpng rejects this file";
     } else if (image == nullptr) {
@@ -100,7 +104,9 @@ protected:
 
 // Guards against every decoding fault that changes pixels: a wrong expansion of
 // palette, 16-bit, sub-8-bit or transparency-chunk images, lost interlace
-// passes, rows not flipped, the wrong channel count or alpha byte.
+// passes, rows not flipped, the wrong channel count or alpha byte; and
+// against alpha made from the transparency chunk of an 8-bit RGB image,
+// which is taken as stored, while the expanded kinds turn theirs into alpha.
 TEST_F(PngSuiteTest, EveryValidImageDecodesToTheReferencePixelsBottomRowFirst)
 {
     int checked = 0;
@@ -117,6 +123,14 @@ TEST_F(PngSuiteTest, EveryValidImageDecodesToTheReferencePixelsBottomRowFirst)
         checked++;
     }
     EXPECT_GE(checked, 162);
+    const std::pair<const char*, uint32_t> transparencyChunks[] = {
+        {"tbrn2c08", 3}, {"tbbn0g04", 2}, {"tbgn2c16", 4}};
+    for (const auto& [name, channels] : transparencyChunks) {
+        imageData_t* image = imageLoadPNG((suite + "/" + name + ".png").c_str());
+        ASSERT_NE(image, nullptr) << name;
+        EXPECT_EQ(image->channels, channels) << name;
+        imageDataFree(image);
+    }
 }
 
 // Parses the flat [r,g,b,a,...] arrays of the suite's second, non-libpng oracle.
@@ -225,11 +239,12 @@ TEST_F(OwnPngTest, TwoByTwoRgbaKeepsTheRedCornerInTheTopRow)
     imageDataFree(image);
 }
 
-// Guards against grey expanded into the wrong bytes or given a visible alpha.
+// Guards against grey expanded into the wrong bytes or given a visible alpha,
+// also by a transparency chunk, which 8-bit grey does not apply.
 TEST_F(OwnPngTest, GreyAndGreyAlphaFillRgbWithTheGreyLevel)
 {
     std::string grey = dir + "/grey.png", greyAlpha = dir + "/greyAlpha.png";
-    ASSERT_TRUE(writeTestPng(grey, 3, 1, PNG_COLOR_TYPE_GRAY, {0, 77, 255}));
+    ASSERT_TRUE(writeTestPng(grey, 3, 1, PNG_COLOR_TYPE_GRAY, {0, 77, 255}, 77));
     ASSERT_TRUE(writeTestPng(greyAlpha, 2, 1, PNG_COLOR_TYPE_GRAY_ALPHA, {10, 200, 250, 0}));
     imageData_t* image = imageLoadPNG(grey.c_str());
     ASSERT_NE(image, nullptr);

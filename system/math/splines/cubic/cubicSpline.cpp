@@ -1,5 +1,7 @@
 #include "system/math/splines/cubic/cubicSpline.h"
 
+#include "system/debug/debugMisuse.h"
+
 #include <cassert>
 #include <cstdlib>
 
@@ -112,7 +114,9 @@ void createCubicSpline(point3d* dest, int n, int detail, point3d* spline)
 {
     if (n <= 0 || detail <= 0)
         return;
-    assert(dest && spline);
+    if (debugMisuseIfNull(dest, __func__, "the sample array") ||
+        debugMisuseIfNull(spline, __func__, "the point array"))
+        return;
     alignas(16) unsigned char stackRoom[STACK_BYTES];
     // The points and their knot derivatives as lanes, then gamma.
     size_t bytes = (size_t(n) + 1) * (2 * sizeof(cubicLanes_t) + sizeof(float));
