@@ -117,14 +117,37 @@ int openOwnPlaylist(const settings_t& settings)
     return 1;
 }
 
-// A key works as a click on its button: it selects that button for this
-// frame (one event, so one action a frame) and the button code below acts.
-void actOnKeys(void)
+// --- screen side only, until the audio side's pause, seek, volume and modes
+// arrive: the keys that have a playback function today act through it.
+void actOnCommand(void)
 {
-    int component = menuKeyComponent(soundIsPlaying());
-    if (component >= 0)
-        get_gui_component(component)->selected = 1;
+    playerCommand_t command = menuTakeCommand();
+    switch (command.action) {
+    case PLAYER_PLAY_PAUSE:
+        if (soundIsPlaying())
+            soundStop();
+        else
+            soundPlaySong(soundGetCurrentSong());
+        break;
+    case PLAYER_STOP: soundStop(); break;
+    case PLAYER_NEXT: soundNextTrack(); break;
+    case PLAYER_PREVIOUS: soundPreviousTrack(); break;
+    default: break;
+    }
 }
+
+void showPlayerState(void)
+{
+    menuPlayerState_t state = {};
+    state.status = soundIsPlaying() ? MENU_PLAYING : MENU_STOPPED;
+    state.position = soundGetSongPosition();
+    state.length = soundGetSongLength(soundGetCurrentSong());
+    state.volume = 100;
+    state.repeat = MENU_REPEAT_LIST;
+    state.album = state.notice = "";
+    menuSetPlayerState(&state);
+}
+// --- end of the screen side's stand-in
 
 // Components 0 to 4 are the transport buttons; only the first selected one
 // acts, so a frame runs at most one playback action.
@@ -148,7 +171,8 @@ const char* songLabel(const settings_t& settings)
 {
     if (soundGetPlaylistSize() == 0)
         return settings.muteSound ? MUTED_HINT : NO_SONGS_HINT;
-    return soundGetSongName(soundGetCurrentSong());
+    int song = soundGetCurrentSong();
+    return menuSongLabel(soundGetSongName(song), soundGetSongFilename(song));
 }
 
 } // namespace
@@ -203,12 +227,11 @@ int SDL_main(int argc, char* argv[])
     while (!menu_done) {
         timerUpdate();
         soundCheckPlayer();
+        showPlayerState();
         menu_done = menuDraw();
-        actOnKeys();
+        actOnCommand();
         actOnButtons();
         gui_component_set_text(get_gui_component(5), songLabel(settings));
-        menuSetPlayTime(soundIsPlaying(), soundGetSongPosition(),
-                        soundGetSongLength(soundGetCurrentSong()));
         SDL_GL_SwapBuffers();
         timerAdjustFramerate();
     }

@@ -1,5 +1,7 @@
 #include "system/ui/window/menu.h"
 
+#include "system/ui/window/menuPlayer.h"
+
 #include "system/audio/sound.h"
 #include "system/graphics/font/font.h"
 #include "system/ui/window/window.h"
@@ -58,8 +60,6 @@ struct menuState_t {
     int event_type;   // this frame's event, EVENT_*
     int button_press; // LEFT_BUTTON_PRESS when this frame's button event is the left button
     int key_press;    // KEY_RETURN / KEY_ESCAPE; kept for symmetry, nothing reads it
-    int key_symbol;   // this frame's key-down, SDLK_*; 0 without one
-    char playTime[48]; // the time line's text, which its component borrows
     int mouseActioncomponent;        // under the pointer this frame, or -1
     int mouseSelectedcomponent = -1; // under the pointer at the last press, or -1
     void (*stopSound)(void) = soundStop;
@@ -286,6 +286,22 @@ void shapeEnd(void)
     glPopMatrix();
 }
 
+} // namespace
+
+void menuDrawMeter(const gui_component_t* c, float fraction)
+{
+    fraction = fraction > 0 ? (fraction < 1 ? fraction : 1) : 0; // also for NaN
+    shapeBegin();
+    gui_set_resize_color();
+    outline(c);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    gui_set_foreground_color();
+    quad(float(c->x), float(c->y), float(c->w) * fraction, float(c->h));
+    shapeEnd();
+}
+
+namespace {
+
 // --- the per-frame pass ------------------------------------------------
 
 void guiPassBegin(void)
@@ -333,7 +349,6 @@ void classifyEvent(const SDL_Event& event)
     switch (event.type) {
     case SDL_KEYDOWN:
         menu.event_type = EVENT_KEY_DOWN;
-        menu.key_symbol = event.key.keysym.sym;
         if (event.key.keysym.sym == SDLK_RETURN)
             menu.key_press = KEY_RETURN;
         else if (event.key.keysym.sym == SDLK_ESCAPE)
@@ -718,6 +733,7 @@ void menuInit(void)
     if (menu.font_offset != 0)
         glDeleteLists(menu.font_offset, FONT_LISTS);
     make_raster_font();
+    menuPlayerInit();
     init_gui_mouse(&menu.gui_mouse_event);
     for (int i = 0; i < MENU_COMPONENTS; i++)
         gui_component_init(&menu.menu_component[i]);
@@ -737,12 +753,13 @@ int menuDraw(void)
     menu.event_type = EVENT_NONE;
     menu.button_press = 0;
     menu.key_press = 0;
-    menu.key_symbol = 0;
+    menuPlayerFrameBegin();
     SDL_Delay(1);
 
     guiPassBegin();
     for (int i = 0; i < MENU_COMPONENTS; i++)
         gui_component_draw(&menu.menu_component[i]);
+    menuPlayerDraw();
     guiPassEnd();
 
     // One event a frame: a burst of events is worked off over several frames.
@@ -758,46 +775,12 @@ int menuDraw(void)
     }
     menuPointerToGui(pointerX, pointerY, &menu.gui_mouse_event.x, &menu.gui_mouse_event.y);
     findHoveredComponent();
-    if (taken)
+    if (taken) {
         classifyEvent(event);
+        menuPlayerTakeEvent(event);
+    }
     actOnEvent();
     return menu.menu_done;
-}
-
-int menuKeyComponent(int playing)
-{
-    switch (menu.key_symbol) {
-    case SDLK_SPACE: return playing ? 3 : 1;
-    case SDLK_RIGHT: return 4;
-    case SDLK_LEFT: return 0;
-    default: return -1;
-    }
-}
-
-void menuAddTimeLine(void)
-{
-    // Between the song label's text (y 358 and up) and the logo's first
-    // line (up to y 315): this text sits on y 323..335.
-    setUpComponent(MENU_TIME_LINE, GUI_LABEL, 0, 320, menu_window_width, 20, menu.playTime, 1);
-}
-
-void menuSetPlayTime(int playing, float position, int length)
-{
-    if (!playing) {
-        menu.playTime[0] = 0;
-        return;
-    }
-    // Whole seconds, cut like the length is, so the end shows "0:02 / 0:02";
-    // never past the length (a module plays its last row out past it, a
-    // playlist's length may be short of the music).
-    long at = position > 0 && position < 1e9f ? long(position) : 0;
-    if (length >= 0 && at > length)
-        at = length;
-    if (length < 0)
-        snprintf(menu.playTime, sizeof menu.playTime, "%ld:%02ld", at / 60, at % 60);
-    else
-        snprintf(menu.playTime, sizeof menu.playTime, "%ld:%02ld / %d:%02d", at / 60, at % 60,
-                 length / 60, length % 60);
 }
 
 void draw_menu(void)
@@ -820,6 +803,7 @@ void menuDeinit(void)
     if (menu.font_offset != 0)
         glDeleteLists(menu.font_offset, FONT_LISTS);
     menu = menuState_t();
+    menuPlayerDeinit();
 }
 
 void menuSetSoundStop(void (*stop)(void))
