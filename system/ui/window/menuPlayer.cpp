@@ -22,10 +22,10 @@ const int LINE_SIZE = 64;
 // The album shares the time line's row with the time and the volume.
 const int ALBUM_CELLS = 30;
 
-// The progress bar lies between the time line's text (y 321 and up) and
-// the ink of the logo's first line (up to y 304); a click counts a few
-// units either side of the drawn bar.
-const int BAR_X = 200, BAR_Y = 311, BAR_W = 400, BAR_H = 4, BAR_REACH = 5;
+// The progress bar lies in the rows between the time line's character
+// cells (y 323 and up) and the logo's first line's (up to y 315), so it
+// covers neither; a click counts a few units either side of it.
+const int BAR_X = 200, BAR_Y = 317, BAR_W = 400, BAR_H = 4, BAR_REACH = 5;
 
 struct key_t {
     SDLKey sym;
