@@ -117,13 +117,40 @@ int openOwnPlaylist(const settings_t& settings)
     return 1;
 }
 
-// A key works as a click on its button: it selects that button for this
-// frame (one event, so one action a frame) and the button code below acts.
-void actOnKeys(void)
+// A key (or a click on the progress bar) acts through the same sound
+// calls as the buttons do, one command a frame.
+void actOnCommand(void)
 {
-    int component = menuKeyComponent(soundIsPlaying());
-    if (component >= 0)
-        get_gui_component(component)->selected = 1;
+    playerCommand_t command = menuTakeCommand();
+    switch (command.action) {
+    case PLAYER_PLAY_PAUSE: soundTogglePause(); break;
+    case PLAYER_STOP: soundStop(); break;
+    case PLAYER_NEXT: soundNextTrack(); break;
+    case PLAYER_PREVIOUS: soundPreviousTrack(); break;
+    case PLAYER_SEEK_BY: soundSeekBy(command.value); break;
+    case PLAYER_SEEK_TO: soundSeekTo(command.value); break;
+    case PLAYER_VOLUME_BY: soundChangeVolume(int(command.value) / 5); break;
+    case PLAYER_MUTE: soundSetMuted(!soundIsMuted()); break;
+    case PLAYER_SHUFFLE: soundSetShuffle(!soundGetShuffle()); break;
+    case PLAYER_REPEAT: soundCycleRepeat(); break;
+    case PLAYER_NONE: break;
+    }
+}
+
+void showPlayerState(void)
+{
+    static const int repeats[3] = {MENU_REPEAT_OFF, MENU_REPEAT_ONE, MENU_REPEAT_LIST};
+    menuPlayerState_t state = {};
+    state.status = soundIsPaused() ? MENU_PAUSED : soundIsPlaying() ? MENU_PLAYING : MENU_STOPPED;
+    state.position = soundGetSongPosition();
+    state.length = soundGetSongLength(soundGetCurrentSong());
+    state.volume = soundGetVolume();
+    state.muted = soundIsMuted();
+    state.shuffle = soundGetShuffle();
+    state.repeat = repeats[soundGetRepeat()];
+    state.listEnded = soundListEnded();
+    state.album = state.notice = "";
+    menuSetPlayerState(&state);
 }
 
 // Components 0 to 4 are the transport buttons; only the first selected one
@@ -148,7 +175,8 @@ const char* songLabel(const settings_t& settings)
 {
     if (soundGetPlaylistSize() == 0)
         return settings.muteSound ? MUTED_HINT : NO_SONGS_HINT;
-    return soundGetSongName(soundGetCurrentSong());
+    int song = soundGetCurrentSong();
+    return menuSongLabel(soundGetSongName(song), soundGetSongFilename(song));
 }
 
 } // namespace
@@ -204,17 +232,16 @@ int SDL_main(int argc, char* argv[])
     while (!menu_done) {
         timerUpdate();
         soundCheckPlayer();
+        showPlayerState();
         menu_done = menuDraw();
         if (inputSignalled() && !menu_done) {
             // SIGTERM or SIGINT: the same way out as the window's close.
             soundStop();
             menu_done = 1;
         }
-        actOnKeys();
+        actOnCommand();
         actOnButtons();
         gui_component_set_text(get_gui_component(5), songLabel(settings));
-        menuSetPlayTime(soundIsPlaying(), soundGetSongPosition(),
-                        soundGetSongLength(soundGetCurrentSong()));
         SDL_GL_SwapBuffers();
         timerAdjustFramerate();
     }

@@ -74,18 +74,20 @@ class OwnMusic(unittest.TestCase):
         s = OwnMusicSession(self)
         p = s.program
         self.assertTrue(shows_label(s.shot(), "1 Low"))
-        p.key("Right")
-        p.key("Right")
-        p.key("Left")
+        p.key("Page_Down")
+        p.key("Page_Down")
+        p.key("Page_Up")
         deadline = time.time() + 10
         while not shows_label(s.shot(), "2 Middle") and time.time() < deadline:
             time.sleep(0.1)
         self.assertTrue(shows_label(s.shot(), "2 Middle"))
         self.assertEqual(p.caption(), "Tessellune", "moving the selection plays nothing")
-        p.key("Left")
+        p.key("Page_Up")
         time.sleep(0.3)
         self.assertTrue(shows_label(s.shot(), "1 Low"))
-        self.assertFalse(test_player.white_columns(s.shot(), 0, 322, 800, 337), "no time line while stopped")
+        # "stopped", 7 characters centred over 80 cells: from x 365.
+        stopped = test_player.white_columns(s.shot(), 300, 322, 500, 337)
+        self.assertTrue(stopped and 365 <= min(stopped) <= 367 and max(stopped) < 435, "the time line says stopped")
 
         p.key("space")
         seen, timeline = [], []
@@ -95,17 +97,18 @@ class OwnMusic(unittest.TestCase):
             if caption != (seen[-1] if seen else "Tessellune"):
                 seen.append(caption)
                 if caption == CAPTIONS[1]:
-                    timeline = test_player.white_columns(s.shot(), 0, 322, 800, 337)
+                    timeline = test_player.white_columns(s.shot(), 300, 322, 500, 337)
             time.sleep(0.05)
-        p.key("space")
+        p.key("s")
         self.assertEqual(seen, CAPTIONS + CAPTIONS[:1], "the captions in order, then the first again")
-        self.assertTrue(timeline, "the time line shows while a song plays")
+        # "0:00 / 0:02", 11 characters: from x 345, wider than "stopped".
+        self.assertTrue(timeline and min(timeline) < 360, "the time line shows while a song plays")
         deadline = time.time() + 10
         while not p.stdout().endswith("modulo:0\n") and time.time() < deadline:
             time.sleep(0.1)
         self.assertTrue(p.stdout().endswith(
-            "current_song:0, song_i:3, modulo:1\n"   # Right, while stopped
-            "current_song:1, song_i:3, modulo:2\n"   # Right
+            "current_song:0, song_i:3, modulo:1\n"   # Page Down, while stopped
+            "current_song:1, song_i:3, modulo:2\n"   # Page Down
             "current_song:0, song_i:3, modulo:1\n"   # each song's end, as for NEXT
             "current_song:1, song_i:3, modulo:2\n"
             "current_song:2, song_i:3, modulo:0\n"), p.stdout())

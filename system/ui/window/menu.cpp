@@ -1,5 +1,7 @@
 #include "system/ui/window/menu.h"
 
+#include "system/ui/window/menuPlayer.h"
+
 #include "system/audio/sound.h"
 #include "system/debug/debugMisuse.h"
 #include "system/graphics/font/font.h"
@@ -22,7 +24,8 @@ namespace {
 const int FONT_LISTS = 256;
 const int FONT_PITCH = 10;  // units a glyph moves the raster position right
 const int FONT_ROWS = 13;   // rows of a glyph in font_rasters
-const int TEXT_DROP = 5;    // the text's raster position sits this far below a box's middle
+const int TEXT_DROP = 5;
+const int GLYPHS_PER_DRAW = 128; // a longer text takes more than one draw    // the text's raster position sits this far below a box's middle
 
 enum { EVENT_NONE, EVENT_QUIT, EVENT_KEY_DOWN, EVENT_BUTTON_DOWN, EVENT_BUTTON_UP };
 const int LEFT_BUTTON_PRESS = 200;
@@ -54,12 +57,14 @@ struct menuState_t {
     gui_component_t menu_component[MENU_COMPONENTS];
     gui_mouse_t gui_mouse_event;
     unsigned int font_offset; // first of FONT_LISTS list names; 0 = no font
+    unsigned int font_texture; // the glyph atlas
+    // One batch of glyph quads: corners in window pixels, atlas coordinates.
+    float glyphCorners[GLYPHS_PER_DRAW * 8];
+    float glyphTexels[GLYPHS_PER_DRAW * 8];
     int menu_done;
     int event_type;   // this frame's event, EVENT_*
     int button_press; // LEFT_BUTTON_PRESS when this frame's button event is the left button
     int key_press;    // KEY_RETURN / KEY_ESCAPE; kept for symmetry, nothing reads it
-    int key_symbol;   // this frame's key-down, SDLK_*; 0 without one
-    char playTime[48]; // the time line's text, which its component borrows
     int mouseActioncomponent;        // under the pointer this frame, or -1
     int mouseSelectedcomponent = -1; // under the pointer at the last press, or -1
     void (*stopSound)(void) = soundStop;
@@ -69,75 +74,43 @@ menuState_t menu;
 
 // --- raster font -------------------------------------------------------
 
-// Why the glyphs are rectangles and not bitmaps: Mesa's software renderer
-// draws every glBitmap kept in a display list as a draw call of its own and
-// keeps about 60 kB of rasteriser state for each until the frame is shown,
-// so the player screen's 750 glyphs cost 40 % of a core and 45 MB. A glyph
-// list therefore fills the glyph's pixels with window-aligned rectangles
-// (cheap to draw, no state change), then moves the raster position with a
-// glBitmap of size 0, exactly as the glyph's own bitmap would, and moves the
-// rectangles' origin the same 10 pixels. print_string sets up that window
-// space at the raster position, so the pixels and the raster position come
-// out as glBitmap(8, 13, 0, 2, 10, 0, row) would leave them.
+// Why the glyphs are not bitmaps: Mesa's software renderer draws every
+// glBitmap kept in a display list as a draw call of its own and keeps about
+// 60 kB of rasteriser state for each until the frame is shown, so the
+// player screen's 750 glyphs would cost 40 % of a core and 45 MB. Instead
+// print_string draws a whole string as one batch of textured quads, one a
+// glyph, cut out of a font atlas by the alpha test, in window pixels at the
+// raster position; the glyphs' lists then only move the raster position as
+// their bitmaps would. The quads' corners lie on whole pixels and each pixel
+// centre samples the centre of its own texel (nearest filtering), so the
+// pixels come out as glBitmap(8, 13, 0, 2, 10, 0, row) would leave them.
 
-// Runs of set bits in one glyph row, leftmost pixel = bit 7.
-int rowRuns(unsigned char bits, int* starts, int* ends)
+// The atlas: 16 glyphs a row in cells of 8 x 16 texels, 6 rows for the 95
+// glyphs; the texture's first row is the glyphs' bottom row, as in the table.
+const int ATLAS_SIDE = 128, ATLAS_COLUMNS = 16, ATLAS_CELL_W = 8, ATLAS_CELL_H = 16;
+
+void make_atlas(void)
 {
-    int runs = 0;
-    for (int column = 0; column < 8;) {
-        if (!(bits & (0x80 >> column))) {
-            column++;
-            continue;
-        }
-        starts[runs] = column;
-        while (column < 8 && (bits & (0x80 >> column)))
-            column++;
-        ends[runs++] = column;
+    static unsigned char texels[ATLAS_SIDE * ATLAS_SIDE];
+    memset(texels, 0, sizeof texels);
+    for (int code = FONT_FIRST_CODE; code <= 126; code++) {
+        int glyph = code - FONT_FIRST_CODE;
+        int x0 = glyph % ATLAS_COLUMNS * ATLAS_CELL_W, y0 = glyph / ATLAS_COLUMNS * ATLAS_CELL_H;
+        for (int row = 0; row < FONT_ROWS; row++)
+            for (int column = 0; column < 8; column++)
+                if (font_rasters[glyph][row] & (0x80 >> column))
+                    texels[(y0 + row) * ATLAS_SIDE + x0 + column] = 255;
     }
-    return runs;
-}
-
-bool rowHasRun(unsigned char bits, int start, int end)
-{
-    int starts[8], ends[8];
-    int runs = rowRuns(bits, starts, ends);
-    for (int i = 0; i < runs; i++)
-        if (starts[i] == start && ends[i] == end)
-            return true;
-    return false;
-}
-
-// Row 0 of the table is the glyph's bottom row; a run repeated in the rows
-// above becomes one taller rectangle. A blank glyph draws nothing.
-void compileGlyph(const unsigned char* rows)
-{
-    bool begun = false;
-    for (int row = 0; row < FONT_ROWS; row++) {
-        int starts[8], ends[8];
-        int runs = rowRuns(rows[row], starts, ends);
-        for (int i = 0; i < runs; i++) {
-            if (row > 0 && rowHasRun(rows[row - 1], starts[i], ends[i]))
-                continue; // part of the rectangle begun below
-            int top = row + 1;
-            while (top < FONT_ROWS && rowHasRun(rows[top], starts[i], ends[i]))
-                top++;
-            if (!begun)
-                glBegin(GL_QUADS);
-            begun = true;
-            float x0 = float(starts[i]), x1 = float(ends[i]), y0 = float(row), y1 = float(top);
-            glVertex2f(x0, y0);
-            glVertex2f(x0, y1);
-            glVertex2f(x1, y1);
-            glVertex2f(x1, y0);
-        }
-    }
-    if (begun)
-        glEnd();
-    // Mesa ignores a listed zero-size glBitmap whose image pointer is null:
-    // it must point somewhere, though nothing is read.
-    static const GLubyte noImage = 0;
-    glBitmap(0, 0, 0.0f, 0.0f, float(FONT_PITCH), 0.0f, &noImage);
-    glTranslatef(float(FONT_PITCH), 0.0f, 0.0f);
+    glGenTextures(1, &menu.font_texture);
+    glPushAttrib(GL_TEXTURE_BIT);
+    glBindTexture(GL_TEXTURE_2D, menu.font_texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA, ATLAS_SIDE, ATLAS_SIDE, 0, GL_ALPHA, GL_UNSIGNED_BYTE,
+                 texels);
+    glPopAttrib();
 }
 
 void make_raster_font(void)
@@ -149,12 +122,16 @@ void make_raster_font(void)
         return;
     }
     // Codes outside 32..126 keep empty lists: they draw nothing and do not
-    // move the raster position.
+    // move the raster position. Mesa ignores a listed zero-size glBitmap
+    // whose image pointer is null: it must point somewhere, though nothing
+    // is read.
+    static const GLubyte noImage = 0;
     for (int code = FONT_FIRST_CODE; code <= 126; code++) {
         glNewList(menu.font_offset + unsigned(code), GL_COMPILE);
-        compileGlyph(font_rasters[code - FONT_FIRST_CODE]);
+        glBitmap(0, 0, 0.0f, 0.0f, float(FONT_PITCH), 0.0f, &noImage);
         glEndList();
     }
+    make_atlas();
 }
 
 // Window pixels with the origin on the pixel where glBitmap would put the
@@ -169,12 +146,20 @@ void glyphSpaceBegin(const GLfloat raster[4], GLfloat projection[16])
     glGetIntegerv(GL_VIEWPORT, viewport);
     glGetFloatv(GL_CURRENT_RASTER_COLOR, rasterColour);
     glGetFloatv(GL_PROJECTION_MATRIX, projection);
-    glPushAttrib(GL_LIST_BIT | GL_ENABLE_BIT | GL_POLYGON_BIT | GL_TRANSFORM_BIT);
+    glPushAttrib(GL_ENABLE_BIT | GL_POLYGON_BIT | GL_TRANSFORM_BIT | GL_TEXTURE_BIT |
+                 GL_COLOR_BUFFER_BIT);
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glDisable(GL_CULL_FACE);
     glDisable(GL_POLYGON_SMOOTH);
     glDisable(GL_POLYGON_STIPPLE);
     glDisable(GL_LIGHTING);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, menu.font_texture);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    // The atlas's paper has alpha 0; the ink keeps the raster colour's alpha.
+    glEnable(GL_ALPHA_TEST);
+    glAlphaFunc(GL_GREATER, 0.0f);
     glColor4fv(rasterColour);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -184,6 +169,10 @@ void glyphSpaceBegin(const GLfloat raster[4], GLfloat projection[16])
     glLoadIdentity();
     const float epsilon = 0.0001f;
     glTranslatef(floorf(raster[0] + epsilon), floorf(raster[1] + epsilon - 2.0f), raster[2]);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glVertexPointer(2, GL_FLOAT, 0, menu.glyphCorners);
+    glTexCoordPointer(2, GL_FLOAT, 0, menu.glyphTexels);
 }
 
 // The projection is put back by value: the GUI pass already holds a pushed
@@ -193,7 +182,36 @@ void glyphSpaceEnd(const GLfloat projection[16])
     glPopMatrix();
     glMatrixMode(GL_PROJECTION);
     glLoadMatrixf(projection);
+    glPopClientAttrib();
     glPopAttrib();
+}
+
+// One quad a glyph that has one, on the 10-pixel pitch, in batches of at
+// most GLYPHS_PER_DRAW.
+void drawGlyphs(const char* text)
+{
+    const float texel = 1.0f / float(ATLAS_SIDE);
+    int inBatch = 0, cell = 0;
+    for (const unsigned char* at = reinterpret_cast<const unsigned char*>(text);; at++) {
+        if (*at == 0 || inBatch == GLYPHS_PER_DRAW) {
+            if (inBatch > 0)
+                glDrawArrays(GL_QUADS, 0, 4 * inBatch);
+            inBatch = 0;
+        }
+        if (*at == 0)
+            return;
+        if (*at < FONT_FIRST_CODE || *at > 126)
+            continue;
+        int glyph = *at - FONT_FIRST_CODE;
+        float x0 = float(cell++ * FONT_PITCH), x1 = x0 + 8.0f, y1 = float(FONT_ROWS);
+        float s0 = float(glyph % ATLAS_COLUMNS * ATLAS_CELL_W) * texel, s1 = s0 + 8.0f * texel;
+        float t0 = float(glyph / ATLAS_COLUMNS * ATLAS_CELL_H) * texel, t1 = t0 + y1 * texel;
+        const float corners[8] = {x0, 0, x0, y1, x1, y1, x1, 0};
+        const float texels[8] = {s0, t0, s0, t1, s1, t1, s1, t0};
+        memcpy(menu.glyphCorners + 8 * inBatch, corners, sizeof corners);
+        memcpy(menu.glyphTexels + 8 * inBatch, texels, sizeof texels);
+        inBatch++;
+    }
 }
 
 void print_string(const char* text)
@@ -207,10 +225,13 @@ void print_string(const char* text)
     glGetFloatv(GL_CURRENT_RASTER_POSITION, raster);
     glGetFloatv(GL_CURRENT_COLOR, colour); // not in an attribute group without the raster position
     glyphSpaceBegin(raster, projection);
-    glListBase(menu.font_offset);
-    glCallLists(GLsizei(strlen(text)), GL_UNSIGNED_BYTE, text);
+    drawGlyphs(text);
     glyphSpaceEnd(projection);
     glColor4fv(colour);
+    glPushAttrib(GL_LIST_BIT);
+    glListBase(menu.font_offset);
+    glCallLists(GLsizei(strlen(text)), GL_UNSIGNED_BYTE, text);
+    glPopAttrib();
 }
 
 // The text's colour is whatever is current here: glRasterPos latches it.
@@ -286,6 +307,22 @@ void shapeEnd(void)
     glPopMatrix();
 }
 
+} // namespace
+
+void menuDrawMeter(const gui_component_t* c, float fraction)
+{
+    fraction = fraction > 0 ? (fraction < 1 ? fraction : 1) : 0; // also for NaN
+    shapeBegin();
+    gui_set_resize_color();
+    outline(c);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    gui_set_foreground_color();
+    quad(float(c->x), float(c->y), float(c->w) * fraction, float(c->h));
+    shapeEnd();
+}
+
+namespace {
+
 // --- the per-frame pass ------------------------------------------------
 
 void guiPassBegin(void)
@@ -333,7 +370,6 @@ void classifyEvent(const SDL_Event& event)
     switch (event.type) {
     case SDL_KEYDOWN:
         menu.event_type = EVENT_KEY_DOWN;
-        menu.key_symbol = event.key.keysym.sym;
         if (event.key.keysym.sym == SDLK_RETURN)
             menu.key_press = KEY_RETURN;
         else if (event.key.keysym.sym == SDLK_ESCAPE)
@@ -761,7 +797,11 @@ void menuInit(void)
 {
     if (menu.font_offset != 0)
         glDeleteLists(menu.font_offset, FONT_LISTS);
+    if (menu.font_texture != 0)
+        glDeleteTextures(1, &menu.font_texture);
+    menu.font_texture = 0;
     make_raster_font();
+    menuPlayerInit();
     init_gui_mouse(&menu.gui_mouse_event);
     for (int i = 0; i < MENU_COMPONENTS; i++)
         gui_component_init(&menu.menu_component[i]);
@@ -781,12 +821,13 @@ int menuDraw(void)
     menu.event_type = EVENT_NONE;
     menu.button_press = 0;
     menu.key_press = 0;
-    menu.key_symbol = 0;
+    menuPlayerFrameBegin();
     SDL_Delay(1);
 
     guiPassBegin();
     for (int i = 0; i < MENU_COMPONENTS; i++)
         gui_component_draw(&menu.menu_component[i]);
+    menuPlayerDraw();
     guiPassEnd();
 
     // One event a frame: a burst of events is worked off over several frames.
@@ -802,46 +843,12 @@ int menuDraw(void)
     }
     menuPointerToGui(pointerX, pointerY, &menu.gui_mouse_event.x, &menu.gui_mouse_event.y);
     findHoveredComponent();
-    if (taken)
+    if (taken) {
         classifyEvent(event);
+        menuPlayerTakeEvent(event);
+    }
     actOnEvent();
     return menu.menu_done;
-}
-
-int menuKeyComponent(int playing)
-{
-    switch (menu.key_symbol) {
-    case SDLK_SPACE: return playing ? 3 : 1;
-    case SDLK_RIGHT: return 4;
-    case SDLK_LEFT: return 0;
-    default: return -1;
-    }
-}
-
-void menuAddTimeLine(void)
-{
-    // Between the song label's text (y 358 and up) and the logo's first
-    // line (up to y 315): this text sits on y 323..335.
-    setUpComponent(MENU_TIME_LINE, GUI_LABEL, 0, 320, menu_window_width, 20, menu.playTime, 1);
-}
-
-void menuSetPlayTime(int playing, float position, int length)
-{
-    if (!playing) {
-        menu.playTime[0] = 0;
-        return;
-    }
-    // Whole seconds, cut like the length is, so the end shows "0:02 / 0:02";
-    // never past the length (a module plays its last row out past it, a
-    // playlist's length may be short of the music).
-    long at = position > 0 && position < 1e9f ? long(position) : 0;
-    if (length >= 0 && at > length)
-        at = length;
-    if (length < 0)
-        snprintf(menu.playTime, sizeof menu.playTime, "%ld:%02ld", at / 60, at % 60);
-    else
-        snprintf(menu.playTime, sizeof menu.playTime, "%ld:%02ld / %d:%02d", at / 60, at % 60,
-                 length / 60, length % 60);
 }
 
 void draw_menu(void)
@@ -863,7 +870,10 @@ void menuDeinit(void)
 {
     if (menu.font_offset != 0)
         glDeleteLists(menu.font_offset, FONT_LISTS);
+    if (menu.font_texture != 0)
+        glDeleteTextures(1, &menu.font_texture);
     menu = menuState_t();
+    menuPlayerDeinit();
 }
 
 void menuSetSoundStop(void (*stop)(void))

@@ -92,19 +92,65 @@ void menuInit(void);
 // One frame: draws, takes at most one window event, selects what was
 // clicked. 0 = go on, 1 = the window was asked to close (for good).
 int menuDraw(void);
-// The transport button this frame's key stands for, so that the main loop
-// acts on it as on a click: Space is PLAY, or STOP while `playing`; Right
-// is NEXT, Left is PREV. -1 for no key or any other.
-int menuKeyComponent(int playing);
 // The player's time line, a centred label under the song label in slot
-// MENU_TIME_LINE; menuInit leaves it out, so the screen run on its own has
-// none. Its text is the screen's own.
+// MENU_TIME_LINE, with the rest of the player's state around it (free
+// slots from MENU_STATUS_LINE on) and the progress bar under it; menuInit
+// leaves them out, so the screen run on its own has none. Their texts are
+// the screen's own.
 const int MENU_TIME_LINE = 18;
+const int MENU_STATUS_LINE = 19;   // playing / paused / stopped / list ended
+const int MENU_MODES_LINE = 20;    // shuffle and repeat
+const int MENU_VOLUME_LINE = 21;   // beside the time line
+const int MENU_ALBUM_LINE = 22;    // the other side of the time line
+const int MENU_NOTICE_LINE = 23;   // a short state text of the player's
+const int MENU_VOLUME_SHOWN = 24;  // the volume, large, for a while after it changes
+const int MENU_PROGRESS_BAR = 25;  // position / length; a click or drag seeks
+const int MENU_VOLUME_METER = 26;  // drawn with MENU_VOLUME_SHOWN
 void menuAddTimeLine(void);
 // Position and length of the playing song in whole seconds, "1:23 / 3:04";
 // the position alone while the length is not known (negative); empty when
-// nothing plays.
+// nothing plays. Only the time line: menuSetPlayerState sets it all.
 void menuSetPlayTime(int playing, float position, int length);
+
+enum playerAction_t {
+    PLAYER_NONE = 0,
+    PLAYER_PLAY_PAUSE,  // Space, XF86AudioPlay, XF86AudioPause
+    PLAYER_STOP,        // s, XF86AudioStop
+    PLAYER_NEXT,        // Page Down, '>', XF86AudioNext
+    PLAYER_PREVIOUS,    // Page Up, '<', XF86AudioPrev
+    PLAYER_SEEK_BY,     // value: seconds (Left/Right -5/+5, Down/Up -60/+60)
+    PLAYER_SEEK_TO,     // value: seconds from the song's start (progress bar click or drag)
+    PLAYER_VOLUME_BY,   // value: percent ('9' -5, '0' +5)
+    PLAYER_MUTE,        // 'm'
+    PLAYER_SHUFFLE,     // 'z'
+    PLAYER_REPEAT,      // 'r': list -> one -> off -> list
+};
+struct playerCommand_t { playerAction_t action; float value; };
+// The command this frame's key, or click/drag on the progress bar, stands for; PLAYER_NONE when none.
+// Taking it clears it, so the main loop acts once. A key held down repeats
+// only seeking and volume; Escape and Return stand for nothing.
+playerCommand_t menuTakeCommand(void);
+
+enum { MENU_STOPPED = 0, MENU_PLAYING = 1, MENU_PAUSED = 2 };
+enum { MENU_REPEAT_OFF = 0, MENU_REPEAT_ONE = 1, MENU_REPEAT_LIST = 2 };
+struct menuPlayerState_t {
+    int status;        // MENU_STOPPED / PLAYING / PAUSED
+    float position;    // seconds into the song
+    int length;        // whole seconds; negative: not known
+    int volume;        // 0..100 percent
+    int muted;
+    int shuffle;
+    int repeat;        // MENU_REPEAT_*
+    int listEnded;     // repeat off ran past the last song: the screen says the list ended
+    int live;          // a stream: the time line shows time listened and "live" instead of a length
+    const char* album; // "" when unknown: shown beside the time line
+    const char* notice;// "" or a short state text such as "reconnecting..." shown on the screen
+};
+void menuSetPlayerState(const menuPlayerState_t* state); // once a frame, before menuDraw
+// What the song label shows for a title: the title folded to what the font
+// draws, or, when nothing of it can be drawn, the file's name folded the
+// same way. The text is the screen's own, kept until the next call.
+const char* menuSongLabel(const char* title, const char* filename);
 // Runs the player screen on its own in an 800 x 500 window until closed.
 void draw_menu(void);
 // For the apps, tests and benchmarks: deletes the raster font and puts every

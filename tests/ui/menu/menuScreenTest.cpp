@@ -7,10 +7,13 @@
 
 #include <GL/gl.h>
 #include <SDL.h>
+#include <SDL_syswm.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -327,55 +330,197 @@ TEST_F(PlayerScreen, CloseRequestStopsTheSoundOnceAndEndsForGood)
     EXPECT_EQ(menuDraw(), 1) << "building the screen again does not undo the close request";
 }
 
-// Guards the keys and the time line the player adds: a key stands for its
-// button for exactly the frame that takes it (so the main loop acts once
-// per press) without selecting anything itself, and the time line shows
-// its own text between the song label and the logo without touching them.
-TEST_F(PlayerScreen, KeysStandForButtonsAndTheTimeLineShowsUnderTheLabel)
+// Guards the keys: each stands for its command for exactly the frame that
+// takes it (so the main loop acts once per press) and selects nothing
+// itself; held down (a second key-down before the key-up), only seeking and
+// the volume act again; '<' and '>' are found as typed or as Shift with
+// comma and period; Escape and Return stand for nothing.
+TEST_F(PlayerScreen, KeysBecomeCommandsAndOnlySeekAndVolumeRepeat)
 {
     REQUIRE_OPEN();
     struct {
-        int key, stopped, playing;
-    } keys[] = {{SDLK_SPACE, 1, 3}, {SDLK_RIGHT, 4, 4}, {SDLK_LEFT, 0, 0},
-                {SDLK_ESCAPE, -1, -1}, {SDLK_RETURN, -1, -1}, {SDLK_UP, -1, -1}};
+        int key, mod, unicode;
+        playerAction_t action;
+        float value;
+        bool repeats;
+    } keys[] = {
+        {SDLK_SPACE, 0, ' ', PLAYER_PLAY_PAUSE, 0, false},
+        {SDLK_s, 0, 's', PLAYER_STOP, 0, false},
+        {SDLK_PAGEDOWN, 0, 0, PLAYER_NEXT, 0, false},
+        {SDLK_PAGEUP, 0, 0, PLAYER_PREVIOUS, 0, false},
+        {SDLK_PERIOD, KMOD_LSHIFT, '>', PLAYER_NEXT, 0, false},
+        {SDLK_COMMA, KMOD_RSHIFT, 0, PLAYER_PREVIOUS, 0, false},
+        {SDLK_LESS, KMOD_LSHIFT, '>', PLAYER_NEXT, 0, false}, // a layout with its own '<' key
+        {SDLK_LESS, 0, '<', PLAYER_PREVIOUS, 0, false},
+        {SDLK_RIGHT, 0, 0, PLAYER_SEEK_BY, 5, true},
+        {SDLK_LEFT, 0, 0, PLAYER_SEEK_BY, -5, true},
+        {SDLK_UP, 0, 0, PLAYER_SEEK_BY, 60, true},
+        {SDLK_DOWN, 0, 0, PLAYER_SEEK_BY, -60, true},
+        {SDLK_0, 0, '0', PLAYER_VOLUME_BY, 5, true},
+        {SDLK_9, 0, '9', PLAYER_VOLUME_BY, -5, true},
+        {SDLK_m, 0, 'm', PLAYER_MUTE, 0, false},
+        {SDLK_z, 0, 'z', PLAYER_SHUFFLE, 0, false},
+        {SDLK_r, 0, 'r', PLAYER_REPEAT, 0, false},
+        {SDLK_PERIOD, 0, '.', PLAYER_NONE, 0, false},
+        {SDLK_ESCAPE, 0, 27, PLAYER_NONE, 0, false},
+        {SDLK_RETURN, 0, 13, PLAYER_NONE, 0, false},
+    };
+    for (auto k : keys) {
+        for (int press = 0; press < 2; press++) { // the second is the held key's repeat
+            testDrainEvents();
+            testPushKey(k.key, SDL_KEYDOWN, k.mod, k.unicode);
+            EXPECT_EQ(menuDraw(), 0);
+            EXPECT_EQ(selectedMask(), 0) << "the main loop acts, not the screen";
+            playerCommand_t command = menuTakeCommand();
+            bool acts = press == 0 || k.repeats;
+            EXPECT_EQ(command.action, acts ? k.action : PLAYER_NONE) << "key " << k.key << " press " << press;
+            EXPECT_EQ(command.value, acts ? k.value : 0.0f) << "key " << k.key;
+            EXPECT_EQ(menuTakeCommand().action, PLAYER_NONE) << "taken once";
+        }
+        testPushKey(k.key, SDL_KEYUP, k.mod);
+        menuDraw();
+        EXPECT_EQ(menuTakeCommand().action, PLAYER_NONE) << "a release acts on nothing";
+    }
+    testPushKey(SDLK_SPACE);
+    menuDraw();
+    menuDraw();
+    EXPECT_EQ(menuTakeCommand().action, PLAYER_NONE) << "the command lasts one frame";
+}
+
+// The media keys have no symbol of their own in this SDL: they must be
+// recognised from the window system's event, as a real keyboard sends it.
+TEST_F(PlayerScreen, MediaKeysFromTheWindowSystemBecomeCommands)
+{
+    REQUIRE_OPEN();
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWMInfo(&info) != 1 || system("command -v xdotool >/dev/null") != 0)
+        GTEST_SKIP() << "needs X11 and xdotool";
+    struct {
+        const char* name;
+        playerAction_t action;
+    } keys[] = {{"XF86AudioPlay", PLAYER_PLAY_PAUSE}, {"XF86AudioPause", PLAYER_PLAY_PAUSE},
+                {"XF86AudioStop", PLAYER_STOP},       {"XF86AudioNext", PLAYER_NEXT},
+                {"XF86AudioPrev", PLAYER_PREVIOUS}};
     for (auto k : keys) {
         testDrainEvents();
-        testPushKey(k.key);
-        EXPECT_EQ(menuDraw(), 0);
-        EXPECT_EQ(menuKeyComponent(0), k.stopped) << "key " << k.key;
-        EXPECT_EQ(menuKeyComponent(1), k.playing) << "key " << k.key;
-        EXPECT_EQ(selectedMask(), 0) << "the main loop selects, not the screen";
-        menuDraw();
-        EXPECT_EQ(menuKeyComponent(0), -1) << "the key lasts one frame";
+        std::string command = "xdotool key --window " + std::to_string(info.info.x11.window) + " " + k.name;
+        ASSERT_EQ(system(command.c_str()), 0);
+        // The window system's events of one key come over a few frames,
+        // one a frame; none of them may stand for anything else.
+        std::vector<playerAction_t> taken;
+        for (int frame = 0; frame < 200 && taken.empty(); frame++) {
+            menuDraw();
+            playerCommand_t c = menuTakeCommand();
+            if (c.action != PLAYER_NONE)
+                taken.push_back(c.action);
+        }
+        for (int frame = 0; frame < 5; frame++) {
+            menuDraw();
+            playerCommand_t c = menuTakeCommand();
+            if (c.action != PLAYER_NONE)
+                taken.push_back(c.action);
+        }
+        EXPECT_EQ(taken, std::vector<playerAction_t>{k.action}) << k.name;
     }
+}
 
+// Guards the state the player adds around the time line: every text at its
+// place and nothing over the song label, the logo or the buttons (their
+// cells compared pixel by pixel); the progress bar fills to the position
+// and is gone while stopped; a title beyond ASCII is centred on what is
+// drawn; the volume shows large only after it changes.
+TEST_F(PlayerScreen, PlayerStateIsDrawnInFreeSlotsAroundTheTimeLine)
+{
+    REQUIRE_OPEN();
     EXPECT_EQ(get_gui_component(MENU_TIME_LINE)->type, GUI_NONE) << "not part of the screen on its own";
     menuAddTimeLine();
-    const gui_component_t* line = get_gui_component(MENU_TIME_LINE);
-    EXPECT_EQ(line->type, GUI_LABEL);
-    menuSetPlayTime(1, 83.99f, 184);
-    EXPECT_STREQ(line->text, "1:23 / 3:04");
-    gui_component_set_text(get_gui_component(5), "Song");
+    gui_component_set_text(get_gui_component(5), menuSongLabel("Premi\xc3\xa8re Lumi\xc3\xa8re", "x.ogg"));
+    menuPlayerState_t state = {MENU_PLAYING, 83.99f, 184, 55, 0, 1, MENU_REPEAT_ONE, 0, 0,
+                               "Caf\xc3\xa9 \xe2\x80\x9cNoir\xe2\x80\x9d", ""};
+    menuSetPlayerState(&state);
     menuDraw();
-    // 11 characters centred over 80: raster x (80 - 11) * 5, y 320 + 10 - 5.
+    // Centred over 80 cells: raster x (80 - n) * 5; right-aligned over the
+    // 29 cells from x 500: 500 + (29 - n) * 10.
+    EXPECT_TRUE(testTextAt("Premiere Lumiere", 320, 360, WHITE, BLACK));
     EXPECT_TRUE(testTextAt("1:23 / 3:04", 345, 325, WHITE, BLACK));
-    EXPECT_TRUE(testTextAt("Song", 380, 360, WHITE, BLACK)) << "the song label stays";
+    EXPECT_TRUE(testTextAt("Cafe \"Noir\"", 3, 325, WHITE, BLACK));
+    EXPECT_TRUE(testTextAt("vol 55%", 720, 325, WHITE, BLACK));
+    EXPECT_TRUE(testTextAt("> playing", 263, 425, WHITE, BLACK));
+    EXPECT_TRUE(testTextAt("shuffle on   repeat one", 263, 405, WHITE, BLACK));
     EXPECT_TRUE(testTextAt(get_gui_component(6)->text, 3, 305, WHITE, BLACK)) << "the logo stays";
-    pointAt(400, 175); // GUI (400, 325): on the time line, which is never hit
-    frameWith(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT);
-    EXPECT_EQ(selectedMask(), 0);
-    frameWith(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT);
+    EXPECT_TRUE(testTextAt("PLAY", 75, 420, WHITE, BLACK)) << "the buttons stay";
+    // 84 / 184 of the bar's 400 units are filled: up to x 382.
+    EXPECT_EQ(testReadPixel(300, 319), WHITE);
+    EXPECT_EQ(testReadPixel(390, 319), BLACK);
+    EXPECT_EQ(testReadPixel(600, 470), BLACK) << "no volume shown before it changes";
 
-    menuSetPlayTime(1, 3725.5f, -1);
-    EXPECT_STREQ(line->text, "62:05") << "an unknown length shows the position alone";
-    menuSetPlayTime(1, -2.0f, 0);
-    EXPECT_STREQ(line->text, "0:00 / 0:00");
-    menuSetPlayTime(1, 7.1f, 6);
-    EXPECT_STREQ(line->text, "0:06 / 0:06") << "never past the length";
-    menuSetPlayTime(0, 12.0f, 60);
-    EXPECT_STREQ(line->text, "") << "nothing plays";
+    state.volume = 60;
+    menuSetPlayerState(&state);
     menuDraw();
-    EXPECT_EQ(testReadPixel(400, 330), BLACK);
+    EXPECT_TRUE(testTextAt("VOLUME 60%", 690, 475, WHITE, BLACK));
+    EXPECT_EQ(testReadPixel(700, 461), WHITE) << "the meter, 60 % of 200 units from x 590";
+    EXPECT_EQ(testReadPixel(785, 461), BLACK);
+
+    state = {MENU_STOPPED, 0, 184, 60, 1, 0, MENU_REPEAT_OFF, 1, 0, "", ""};
+    menuSetPlayerState(&state);
+    menuDraw();
+    EXPECT_TRUE(testTextAt("stopped", 365, 325, WHITE, BLACK));
+    EXPECT_TRUE(testTextAt("[] list ended", 263, 425, WHITE, BLACK));
+    EXPECT_TRUE(testTextAt("shuffle off   repeat off", 263, 405, WHITE, BLACK));
+    EXPECT_TRUE(testTextAt("muted", 740, 325, WHITE, BLACK));
+    EXPECT_EQ(testReadPixel(300, 319), BLACK) << "no bar while stopped";
+
+    state = {MENU_PAUSED, 7261.5f, -1, 60, 1, 0, MENU_REPEAT_LIST, 0, 1, "", "reconnecting..."};
+    menuSetPlayerState(&state);
+    menuDraw();
+    EXPECT_TRUE(testTextAt("121:01 live", 345, 325, WHITE, BLACK));
+    EXPECT_TRUE(testTextAt("|| paused", 263, 425, WHITE, BLACK));
+    EXPECT_TRUE(testTextAt("reconnecting...", 640, 425, WHITE, BLACK));
+
+    // The time line alone, as the callers of menuSetPlayTime use it.
+    menuSetPlayTime(1, 7.1f, 6);
+    EXPECT_STREQ(get_gui_component(MENU_TIME_LINE)->text, "0:06 / 0:06") << "never past the length";
+    menuSetPlayTime(0, 12.0f, 60);
+    EXPECT_STREQ(get_gui_component(MENU_TIME_LINE)->text, "");
+}
+
+// A press on the progress bar seeks to where it lands, a drag goes on
+// seeking (as far as the bar's ends), the release ends it; nothing else,
+// nor the bar of a song not playing, seeks.
+TEST_F(PlayerScreen, ProgressBarClickAndDragSeek)
+{
+    REQUIRE_OPEN();
+    menuAddTimeLine();
+    menuPlayerState_t state = {MENU_PLAYING, 10, 200, 100, 0, 0, MENU_REPEAT_LIST, 0, 0, "", ""};
+    menuSetPlayerState(&state);
+    auto next = [](int type, int x, int y) {
+        testDrainEvents();
+        if (type == SDL_MOUSEMOTION)
+            testPushMotion(x, 500 - y);
+        else
+            testPushButton(type, SDL_BUTTON_LEFT, x, 500 - y);
+        menuDraw();
+        return menuTakeCommand();
+    };
+    playerCommand_t c = next(SDL_MOUSEBUTTONDOWN, 300, 319);
+    EXPECT_EQ(c.action, PLAYER_SEEK_TO);
+    EXPECT_FLOAT_EQ(c.value, 50.0f);
+    c = next(SDL_MOUSEMOTION, 500, 340); // off the bar, still held
+    EXPECT_EQ(c.action, PLAYER_SEEK_TO);
+    EXPECT_FLOAT_EQ(c.value, 150.0f);
+    c = next(SDL_MOUSEMOTION, 790, 319);
+    EXPECT_FLOAT_EQ(c.value, 200.0f);
+    EXPECT_EQ(next(SDL_MOUSEBUTTONUP, 790, 319).action, PLAYER_NONE);
+    EXPECT_EQ(next(SDL_MOUSEMOTION, 400, 319).action, PLAYER_NONE) << "released";
+    EXPECT_EQ(next(SDL_MOUSEBUTTONDOWN, 400, 335).action, PLAYER_NONE) << "the time line";
+    next(SDL_MOUSEBUTTONUP, 400, 335);
+    EXPECT_EQ(next(SDL_MOUSEBUTTONDOWN, 95, 425).action, PLAYER_NONE) << "PLAY is a button";
+    EXPECT_EQ(get_gui_component(1)->selected, 1);
+    next(SDL_MOUSEBUTTONUP, 95, 425);
+    state.status = MENU_STOPPED;
+    menuSetPlayerState(&state);
+    EXPECT_EQ(next(SDL_MOUSEBUTTONDOWN, 300, 319).action, PLAYER_NONE) << "no bar, no seek";
 }
 
 // The screen is stretched over a 1024 x 768 window: a click on what the user

@@ -134,14 +134,27 @@ void testPushButton(int type, int button, int x, int y)
     SDL_PushEvent(&event);
 }
 
-void testPushKey(int key)
+void testPushKey(int key, int type, int mod, int unicode)
 {
     SDL_Event event;
     memset(&event, 0, sizeof event);
-    event.type = SDL_KEYDOWN;
-    event.key.type = SDL_KEYDOWN;
-    event.key.state = SDL_PRESSED;
+    event.type = Uint8(type);
+    event.key.type = Uint8(type);
+    event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
     event.key.keysym.sym = SDLKey(key);
+    event.key.keysym.mod = SDLMod(mod);
+    event.key.keysym.unicode = Uint16(unicode);
+    SDL_PushEvent(&event);
+}
+
+void testPushMotion(int x, int y)
+{
+    SDL_Event event;
+    memset(&event, 0, sizeof event);
+    event.type = SDL_MOUSEMOTION;
+    event.motion.type = SDL_MOUSEMOTION;
+    event.motion.x = Uint16(x);
+    event.motion.y = Uint16(y);
     SDL_PushEvent(&event);
 }
 

@@ -6,6 +6,8 @@
 #include "system/ui/window/menu.h"
 #include "tests/support/glWindow.h"
 
+#include <SDL.h>
+
 #include <gtest/gtest.h>
 
 const rgb_t BLACK = {0, 0, 0}, WHITE = {255, 255, 255}, BLUE = {0, 0, 255};
@@ -34,7 +36,10 @@ void testDrainEvents(void);
 // carry their own position, so tests never move the display's one pointer,
 // which parallel test processes share.
 void testPushButton(int type, int button, int x, int y);
-void testPushKey(int key);
+// A key event as SDL 1.2 gives it: type SDL_KEYDOWN or SDL_KEYUP, KMOD_*
+// modifiers, the typed character.
+void testPushKey(int key, int type = SDL_KEYDOWN, int mod = 0, int unicode = 0);
+void testPushMotion(int x, int y);
 void testPushQuit(void);
 
 #endif

@@ -1,8 +1,8 @@
-// The raster font's lists fill glyphs with rectangles instead of bitmaps
-// (see make_raster_font), which only holds if they leave every pixel as the
-// font's plain meaning does: one glBitmap(8, 13, 0, 2, 10, 0, row) per glyph
-// at the raster position, nothing for codes without a glyph. Whole player
-// screen frames are drawn both ways and compared pixel by pixel.
+// The raster font draws glyphs as textured quads from an atlas instead of
+// bitmaps (see make_raster_font), which only holds if they leave every pixel
+// as the font's plain meaning does: one glBitmap(8, 13, 0, 2, 10, 0, row)
+// per glyph at the raster position, nothing for codes without a glyph.
+// Whole player screen frames are drawn both ways and compared pixel by pixel.
 
 #include "system/graphics/font/font.h"
 #include "system/ui/window/menu.h"
@@ -43,6 +43,16 @@ extern "C" void glCallLists(GLsizei n, GLenum type, const GLvoid* lists)
         referenceGlyphs++;
     }
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+}
+
+// The font's quads are its only arrays drawn: the reference frame leaves
+// them out, so that it holds the bitmaps alone.
+extern "C" void glDrawArrays(GLenum mode, GLint first, GLsizei count)
+{
+    typedef void (*drawArrays_t)(GLenum, GLint, GLsizei);
+    static drawArrays_t driver = reinterpret_cast<drawArrays_t>(dlsym(RTLD_NEXT, "glDrawArrays"));
+    if (!referenceText)
+        driver(mode, first, count);
 }
 
 namespace {
