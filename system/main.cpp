@@ -1,6 +1,7 @@
 // The program's entry: switches, start-up order, the frame loop, shutdown.
 
 #include "system/audio/sound.h"
+#include "system/audio/soundResume.h"
 #include "system/graphics/font/font.h"
 #include "system/player/player.h"
 #include "system/player/timeString.h"
@@ -16,13 +17,13 @@
 
 namespace {
 
-enum { MUTE_SOUND, CHANGE_POSITION, RESOLUTION, FULLSCREEN, NO_MENU, PLAYLIST, SWITCH_COUNT };
+enum { MUTE_SOUND, CHANGE_POSITION, RESOLUTION, FULLSCREEN, NO_MENU, PLAYLIST, NO_RESUME, SWITCH_COUNT };
 
 const char commandSwitches[SWITCH_COUNT][256] = {
-    "--muteSound", "--changePosition", "--resolution", "--fullscreen", "--noMenu", "--playlist"};
+    "--muteSound", "--changePosition", "--resolution", "--fullscreen", "--noMenu", "--playlist", "--no-resume"};
 
 const char USAGE[] =
-    "usage: tessellune [--playlist PLAYLIST|FOLDER|FILE] [--muteSound] [--changePosition m:ss[.fff]] "
+    "usage: tessellune [--playlist PLAYLIST|FOLDER|FILE] [--no-resume] [--muteSound] [--changePosition m:ss[.fff]] "
     "[--resolution WxH] [--fullscreen 0|1] [--noMenu] [--help]";
 
 // Window sides outside this range are refused: SDL reads 0 as "the desktop's
@@ -38,6 +39,7 @@ struct settings_t {
     int resolutionHeight = 500;
     int fullscreen = 0;
     const char* playlist = nullptr; // --playlist: the user's own music instead of the bundled list
+    int resume = 1;                 // own lists start where the last run left them
 };
 
 // What the song label shows when there is nothing to play.
@@ -95,6 +97,9 @@ int parseArguments(int argc, char* argv[], settings_t* settings)
             break;
         case PLAYLIST:
             settings->playlist = value;
+            break;
+        case NO_RESUME:
+            settings->resume = 0;
             break;
         default: // NO_MENU: accepted; the player screen is always shown
             break;
@@ -218,6 +223,8 @@ int SDL_main(int argc, char* argv[])
             soundLoadPlaylist("data/music/playlist.pls");
     }
 
+    if (settings.playlist && settings.resume && !settings.muteSound)
+        soundResumeLoad(settings.playlist);
     timerInit(-1.0f);
     if (settings.changePosition)
         timerAddTime(settings.timerPosition);
@@ -229,9 +236,14 @@ int SDL_main(int argc, char* argv[])
     int menu_done = inputQuitRequested() || inputSignalled();
     if (menu_done && !settings.muteSound)
         soundStop();
+    int leftSong = soundGetCurrentSong();
+    float leftAt = 0;
     while (!menu_done) {
         timerUpdate();
         soundCheckPlayer();
+        // Where the list stands before a close request stops it.
+        leftSong = soundGetCurrentSong();
+        leftAt = soundIsPlaying() ? soundGetSongPosition() : 0.0f;
         showPlayerState();
         menu_done = menuDraw();
         if (inputSignalled() && !menu_done) {
@@ -247,6 +259,8 @@ int SDL_main(int argc, char* argv[])
     }
 
     playerDeinit();
+    if (settings.playlist && !settings.muteSound)
+        soundResumeSave(settings.playlist, leftSong, leftAt);
     if (!settings.muteSound)
         soundDeinit();
     windowDeinit();

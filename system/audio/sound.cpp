@@ -56,6 +56,7 @@ struct soundState_t {
     // The controls beyond the buttons: a real pause (the channel holds its
     // sample), the output volume, and the order of play.
     int paused = 0;
+    int startPaused = 0; // the next soundPlaySong holds its channel from the first sample
     float pausedAt = 0; // frame timer, for the length-based advance
     int volume = VOLUME_FULL;
     int muted = 0;
@@ -621,7 +622,7 @@ void soundPlaySong(int song)
     state.listEnded = 0;
     readDetails(&state.songs[i]);
     setCaption(i);
-    if (audioSystemPlaySound(state.songs[i].sound, 0, &state.channel) != AUDIO_OK)
+    if (audioSystemPlaySound(state.songs[i].sound, state.startPaused, &state.channel) != AUDIO_OK)
         state.channel = 0;
     // Only a song that ends with its music and would not play is left at
     // once; any other keeps the player from spinning through the list.
@@ -763,6 +764,20 @@ void soundTogglePause(void)
         // The length-based advance counts only time heard.
         state.song_play_time_start += timerGetTime() - state.pausedAt;
     }
+}
+
+void soundCue(int song, float seconds)
+{
+    if (!state.song_i)
+        return;
+    state.startPaused = 1;
+    soundPlaySong(song);
+    state.startPaused = 0;
+    if (!state.channel)
+        return;
+    state.paused = 1;
+    state.pausedAt = timerGetTime();
+    soundSeekTo(seconds);
 }
 
 int soundIsPaused(void)

@@ -68,6 +68,9 @@ void soundReset(void);
 // playing, plays the selected song (PLAY, by contrast, always restarts).
 void soundTogglePause(void);
 int soundIsPaused(void);
+// Plays `song` paused at `seconds`, so that soundTogglePause goes on from
+// there (a run that takes up where the last one ended).
+void soundCue(int song, float seconds);
 // Moves within the playing song, clamped at its start; at or past its end
 // the song is left as if it had played out.
 void soundSeekTo(float seconds);
