@@ -513,6 +513,11 @@ TEST_F(PlayerScreen, ProgressBarClickAndDragSeek)
     EXPECT_FLOAT_EQ(c.value, 200.0f);
     EXPECT_EQ(next(SDL_MOUSEBUTTONUP, 790, 319).action, PLAYER_NONE);
     EXPECT_EQ(next(SDL_MOUSEMOTION, 400, 319).action, PLAYER_NONE) << "released";
+    next(SDL_MOUSEBUTTONDOWN, 300, 319);
+    testDrainEvents();
+    testPushMotion(400, 181, 0); // released outside the window
+    menuDraw();
+    EXPECT_EQ(menuTakeCommand().action, PLAYER_NONE) << "no button held, no drag";
     EXPECT_EQ(next(SDL_MOUSEBUTTONDOWN, 400, 335).action, PLAYER_NONE) << "the time line";
     next(SDL_MOUSEBUTTONUP, 400, 335);
     EXPECT_EQ(next(SDL_MOUSEBUTTONDOWN, 95, 425).action, PLAYER_NONE) << "PLAY is a button";

@@ -45,14 +45,14 @@ extern "C" void glCallLists(GLsizei n, GLenum type, const GLvoid* lists)
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
 }
 
-// The font's quads are its only arrays drawn: the reference frame leaves
-// them out, so that it holds the bitmaps alone.
-extern "C" void glDrawArrays(GLenum mode, GLint first, GLsizei count)
+// The font's quads are the only thing the screen cuts out with the alpha
+// test: the reference frame lets none of their pixels through, so that it
+// holds the bitmaps alone.
+extern "C" void glAlphaFunc(GLenum func, GLclampf ref)
 {
-    typedef void (*drawArrays_t)(GLenum, GLint, GLsizei);
-    static drawArrays_t driver = reinterpret_cast<drawArrays_t>(dlsym(RTLD_NEXT, "glDrawArrays"));
-    if (!referenceText)
-        driver(mode, first, count);
+    typedef void (*alphaFunc_t)(GLenum, GLclampf);
+    static alphaFunc_t driver = reinterpret_cast<alphaFunc_t>(dlsym(RTLD_NEXT, "glAlphaFunc"));
+    driver(referenceText ? GLenum(GL_NEVER) : func, ref);
 }
 
 namespace {
