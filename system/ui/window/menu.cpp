@@ -52,8 +52,8 @@ const char* const QORLOGO[LOGO_LINES] = {
     "                 \\__\\______________________________________________",
 };
 
-// The text texture: TEXT_ROWS rows of TEXT_ROW_H texels, each row one text
-// of at most TEXT_ROW_CHARS glyphs; a longer text takes several rows.
+// The text texture: TEXT_ROWS rows of TEXT_ROW_H texels, each row one run
+// of a text's glyphs, at most TEXT_ROW_CHARS of them (see drawGlyphs).
 const int TEXT_TEXTURE_SIDE = 1024, TEXT_ROW_H = 16;
 const int TEXT_ROWS = TEXT_TEXTURE_SIDE / TEXT_ROW_H;
 const int TEXT_ROW_CHARS = TEXT_TEXTURE_SIDE / FONT_PITCH;
@@ -61,7 +61,7 @@ const int TEXT_ROW_CHARS = TEXT_TEXTURE_SIDE / FONT_PITCH;
 struct textRow_t {
     char text[TEXT_ROW_CHARS + 1]; // drawable codes only; "" for a free row
     int length;
-    unsigned lastUsed;
+    unsigned long long lastUsed;
 };
 
 struct menuState_t {
@@ -70,7 +70,7 @@ struct menuState_t {
     unsigned int font_offset; // first of FONT_LISTS list names; 0 = no font
     unsigned int text_texture; // the texts drawn lately, one a row; see make_text_texture
     textRow_t textRows[TEXT_ROWS];
-    unsigned textUses; // counts row uses, so the row unused longest can be told
+    unsigned long long textUses; // counts row uses, so the row unused longest can be told
     unsigned char rowTexels[TEXT_TEXTURE_SIDE * TEXT_ROW_H]; // one row being set down
     int menu_done;
     int event_type;   // this frame's event, EVENT_*
@@ -88,17 +88,17 @@ menuState_t menu;
 // Why the glyphs are not bitmaps: Mesa's software renderer draws every
 // glBitmap kept in a display list as a draw call of its own and keeps about
 // 60 kB of rasteriser state for each until the frame is shown, so the
-// player screen's 750 glyphs would cost 40 % of a core and 45 MB. Small
-// shapes a glyph cost it nearly as much: it pays by the triangle. So a text
-// is drawn as one textured quad: its glyphs are set side by side on the 10
-// pixel pitch in a row of the text texture, once, and kept there while the
-// text is shown (the screen's texts rarely change: the logo never, the time
-// line once a second). The quad lies in window pixels at the raster
-// position, its corners on whole pixels, and each pixel centre samples the
-// centre of its own texel (nearest filtering); the alpha test cuts out the
-// paper. So the pixels come out as glBitmap(8, 13, 0, 2, 10, 0, row) a glyph
-// would leave them. The glyphs' lists then only move the raster position,
-// as their bitmaps would.
+// player screen's 750 glyphs would cost 40 % of a core and 45 MB. A few
+// rectangles a glyph instead still cost it a triangle pair each. So a text
+// is drawn as a few textured quads, one a run of glyphs: the run is set
+// down on the 10-pixel pitch in a row of the text texture once and kept
+// there while it is shown (the screen's texts rarely change: the logo
+// never, the time line once a second). A quad lies in window pixels at the
+// raster position, its corners on whole pixels, and each pixel centre
+// samples the centre of its own texel (nearest filtering); the alpha test
+// cuts out the paper. So the pixels come out as glBitmap(8, 13, 0, 2, 10, 0,
+// row) a glyph would leave them. The glyphs' lists then only move the
+// raster position, as their bitmaps would.
 
 void make_text_texture(void)
 {
@@ -303,7 +303,8 @@ void print_string(const char* text)
     glGetFloatv(GL_CURRENT_COLOR, colour); // not in an attribute group without the raster position
     glyphSaved_t saved;
     glyphSpaceBegin(raster, &saved);
-    drawGlyphs(text);
+    if (menu.text_texture != 0) // without it the quads would be solid
+        drawGlyphs(text);
     glyphSpaceEnd(saved);
     glColor4fv(colour);
     glPushAttrib(GL_LIST_BIT);
