@@ -208,6 +208,11 @@ void glyphSpaceBegin(const GLfloat raster[4], glyphSaved_t* saved)
     glDisable(GL_POLYGON_SMOOTH);
     glDisable(GL_POLYGON_STIPPLE);
     glDisable(GL_LIGHTING);
+    // Nor do smoothing of points and lines; left on (the player's start-up
+    // turns both on), Mesa's software renderer samples the text texture
+    // wrongly once the progress bar's smooth outline has been drawn.
+    glDisable(GL_POINT_SMOOTH);
+    glDisable(GL_LINE_SMOOTH);
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, menu.text_texture);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);

@@ -339,10 +339,11 @@ void menuAddTimeLine(void)
     // Between the song label's text (y 358 and up) and the logo's first
     // line (up to y 315): this text sits on y 323..335.
     setUpLine(MENU_TIME_LINE, 0, 320, menu_window_width, player.timeLine, 1);
-    // Right of the buttons, below y 440, which stays clear.
-    setUpLine(MENU_STATUS_LINE, 260, 420, 230, player.status, 0);
-    setUpLine(MENU_MODES_LINE, 260, 400, 300, player.modes, 0);
-    setUpLine(MENU_NOTICE_LINE, 500, 420, 290, player.notice, 2);
+    // Right of the buttons, the status on their texts' line, below y 440,
+    // which stays clear.
+    setUpLine(MENU_STATUS_LINE, 260, 415, 230, player.status, 0);
+    setUpLine(MENU_MODES_LINE, 260, 395, 300, player.modes, 0);
+    setUpLine(MENU_NOTICE_LINE, 500, 415, 290, player.notice, 2);
     // Either side of the time line, which is centred and short.
     setUpLine(MENU_VOLUME_LINE, 500, 320, 290, player.volume, 2);
     setUpLine(MENU_ALBUM_LINE, 0, 320, 320, player.album, 0);

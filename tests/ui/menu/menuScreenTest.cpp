@@ -446,8 +446,8 @@ TEST_F(PlayerScreen, PlayerStateIsDrawnInFreeSlotsAroundTheTimeLine)
     EXPECT_TRUE(testTextAt("1:23 / 3:04", 345, 325, WHITE, BLACK));
     EXPECT_TRUE(testTextAt("Cafe \"Noir\"", 3, 325, WHITE, BLACK));
     EXPECT_TRUE(testTextAt("vol 55%", 720, 325, WHITE, BLACK));
-    EXPECT_TRUE(testTextAt("> playing", 263, 425, WHITE, BLACK));
-    EXPECT_TRUE(testTextAt("shuffle on   repeat one", 263, 405, WHITE, BLACK));
+    EXPECT_TRUE(testTextAt("> playing", 263, 420, WHITE, BLACK));
+    EXPECT_TRUE(testTextAt("shuffle on   repeat one", 263, 400, WHITE, BLACK));
     EXPECT_TRUE(testTextAt(get_gui_component(6)->text, 3, 305, WHITE, BLACK)) << "the logo stays";
     EXPECT_TRUE(testTextAt("PLAY", 75, 420, WHITE, BLACK)) << "the buttons stay";
     // 84 / 184 of the bar's 400 units are filled: up to x 382.
@@ -466,8 +466,8 @@ TEST_F(PlayerScreen, PlayerStateIsDrawnInFreeSlotsAroundTheTimeLine)
     menuSetPlayerState(&state);
     menuDraw();
     EXPECT_TRUE(testTextAt("stopped", 365, 325, WHITE, BLACK));
-    EXPECT_TRUE(testTextAt("[] list ended", 263, 425, WHITE, BLACK));
-    EXPECT_TRUE(testTextAt("shuffle off   repeat off", 263, 405, WHITE, BLACK));
+    EXPECT_TRUE(testTextAt("[] list ended", 263, 420, WHITE, BLACK));
+    EXPECT_TRUE(testTextAt("shuffle off   repeat off", 263, 400, WHITE, BLACK));
     EXPECT_TRUE(testTextAt("muted", 740, 325, WHITE, BLACK));
     EXPECT_EQ(testReadPixel(300, 319), BLACK) << "no bar while stopped";
 
@@ -475,8 +475,8 @@ TEST_F(PlayerScreen, PlayerStateIsDrawnInFreeSlotsAroundTheTimeLine)
     menuSetPlayerState(&state);
     menuDraw();
     EXPECT_TRUE(testTextAt("121:01 live", 345, 325, WHITE, BLACK));
-    EXPECT_TRUE(testTextAt("|| paused", 263, 425, WHITE, BLACK));
-    EXPECT_TRUE(testTextAt("reconnecting...", 640, 425, WHITE, BLACK));
+    EXPECT_TRUE(testTextAt("|| paused", 263, 420, WHITE, BLACK));
+    EXPECT_TRUE(testTextAt("reconnecting...", 640, 420, WHITE, BLACK));
 
     // The time line alone, as the callers of menuSetPlayTime use it.
     menuSetPlayTime(1, 7.1f, 6);

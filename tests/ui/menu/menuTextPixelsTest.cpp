@@ -78,14 +78,20 @@ protected:
         resetViewport();
         menuInit();
         gui_component_set_text(get_gui_component(5), SONG);
-        gui_component_t* held = get_gui_component(20);
+        // The player's lines and the progress bar, whose outline is drawn
+        // with smooth lines before texts of its own.
+        menuAddTimeLine();
+        glEnable(GL_POINT_SMOOTH); // as the player's start-up leaves it
+        menuPlayerState_t state = {MENU_PLAYING, 42, 184, 55, 0, 1, MENU_REPEAT_ONE, 0, 0, "Album", ""};
+        menuSetPlayerState(&state);
+        gui_component_t* held = get_gui_component(27);
         gui_component_set_dimension4i(held, 500, 420, 120, 30);
         gui_component_set_type(held, GUI_DRAG_BUTTON);
         gui_component_set_text(held, "Drag me");
         held->selected = 1;
         held->mousePressedX = 530;
         held->mousePressedY = 430;
-        gui_component_t* resized = get_gui_component(21);
+        gui_component_t* resized = get_gui_component(28);
         gui_component_set_dimension4i(resized, 640, 420, 120, 30);
         gui_component_set_type(resized, GUI_DRAG_BUTTON);
         gui_component_set_text(resized, "Size");
@@ -100,7 +106,14 @@ protected:
         mouse->x = 453; // the ghost's corner lands at GUI (423, 157)
         mouse->y = 167;
         referenceText = reference;
-        menuDraw();
+        // A new time line each frame: its text is set down while the frame
+        // is drawn, after the bar's smooth outline.
+        for (int second = 0; second < 3; second++) {
+            menuPlayerState_t state = {MENU_PLAYING, float(60 + second), 184, 55, 0, 1,
+                                       MENU_REPEAT_ONE, 0, 0, "Album", ""};
+            menuSetPlayerState(&state);
+            menuDraw();
+        }
         referenceText = false;
         GLint viewport[4];
         glGetIntegerv(GL_VIEWPORT, viewport);
