@@ -361,7 +361,6 @@ TEST_F(PlayerScreen, KeysBecomeCommandsAndOnlySeekAndVolumeRepeat)
         {SDLK_m, 0, 'm', PLAYER_MUTE, 0, false},
         {SDLK_z, 0, 'z', PLAYER_SHUFFLE, 0, false},
         {SDLK_r, 0, 'r', PLAYER_REPEAT, 0, false},
-        {SDLK_PERIOD, 0, '.', PLAYER_NONE, 0, false},
         {SDLK_ESCAPE, 0, 27, PLAYER_NONE, 0, false},
         {SDLK_RETURN, 0, 13, PLAYER_NONE, 0, false},
     };
@@ -409,13 +408,7 @@ TEST_F(PlayerScreen, MediaKeysFromTheWindowSystemBecomeCommands)
         // The window system's events of one key come over a few frames,
         // one a frame; none of them may stand for anything else.
         std::vector<playerAction_t> taken;
-        for (int frame = 0; frame < 200 && taken.empty(); frame++) {
-            menuDraw();
-            playerCommand_t c = menuTakeCommand();
-            if (c.action != PLAYER_NONE)
-                taken.push_back(c.action);
-        }
-        for (int frame = 0; frame < 5; frame++) {
+        for (int frame = 0, after = 0; frame < 200 && after < 5; frame++, after += !taken.empty()) {
             menuDraw();
             playerCommand_t c = menuTakeCommand();
             if (c.action != PLAYER_NONE)
@@ -520,9 +513,6 @@ TEST_F(PlayerScreen, ProgressBarClickAndDragSeek)
     EXPECT_EQ(menuTakeCommand().action, PLAYER_NONE) << "no button held, no drag";
     EXPECT_EQ(next(SDL_MOUSEBUTTONDOWN, 400, 335).action, PLAYER_NONE) << "the time line";
     next(SDL_MOUSEBUTTONUP, 400, 335);
-    EXPECT_EQ(next(SDL_MOUSEBUTTONDOWN, 95, 425).action, PLAYER_NONE) << "PLAY is a button";
-    EXPECT_EQ(get_gui_component(1)->selected, 1);
-    next(SDL_MOUSEBUTTONUP, 95, 425);
     state.status = MENU_STOPPED;
     menuSetPlayerState(&state);
     EXPECT_EQ(next(SDL_MOUSEBUTTONDOWN, 300, 319).action, PLAYER_NONE) << "no bar, no seek";

@@ -152,7 +152,6 @@ void testPushMotion(int x, int y, int buttons)
     SDL_Event event;
     memset(&event, 0, sizeof event);
     event.type = SDL_MOUSEMOTION;
-    event.motion.type = SDL_MOUSEMOTION;
     event.motion.state = Uint8(buttons);
     event.motion.x = Uint16(x);
     event.motion.y = Uint16(y);

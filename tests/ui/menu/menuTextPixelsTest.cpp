@@ -106,14 +106,7 @@ protected:
         mouse->x = 453; // the ghost's corner lands at GUI (423, 157)
         mouse->y = 167;
         referenceText = reference;
-        // A new time line each frame: its text is set down while the frame
-        // is drawn, after the bar's smooth outline.
-        for (int second = 0; second < 3; second++) {
-            menuPlayerState_t state = {MENU_PLAYING, float(60 + second), 184, 55, 0, 1,
-                                       MENU_REPEAT_ONE, 0, 0, "Album", ""};
-            menuSetPlayerState(&state);
-            menuDraw();
-        }
+        menuDraw();
         referenceText = false;
         GLint viewport[4];
         glGetIntegerv(GL_VIEWPORT, viewport);
