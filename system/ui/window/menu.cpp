@@ -24,8 +24,7 @@ namespace {
 const int FONT_LISTS = 256;
 const int FONT_PITCH = 10;  // units a glyph moves the raster position right
 const int FONT_ROWS = 13;   // rows of a glyph in font_rasters
-const int TEXT_DROP = 5;
-const int GLYPHS_PER_DRAW = 128; // a longer text takes more than one draw    // the text's raster position sits this far below a box's middle
+const int TEXT_DROP = 5;    // the text's raster position sits this far below a box's middle
 
 enum { EVENT_NONE, EVENT_QUIT, EVENT_KEY_DOWN, EVENT_BUTTON_DOWN, EVENT_BUTTON_UP };
 const int LEFT_BUTTON_PRESS = 200;
@@ -53,14 +52,26 @@ const char* const QORLOGO[LOGO_LINES] = {
     "                 \\__\\______________________________________________",
 };
 
+// The text texture: TEXT_ROWS rows of TEXT_ROW_H texels, each row one run
+// of a text's glyphs, at most TEXT_ROW_CHARS of them (see drawGlyphs).
+const int TEXT_TEXTURE_SIDE = 1024, TEXT_ROW_H = 16;
+const int TEXT_ROWS = TEXT_TEXTURE_SIDE / TEXT_ROW_H;
+const int TEXT_ROW_CHARS = TEXT_TEXTURE_SIDE / FONT_PITCH;
+
+struct textRow_t {
+    char text[TEXT_ROW_CHARS + 1]; // drawable codes only; "" for a free row
+    int length;
+    unsigned long long lastUsed;
+};
+
 struct menuState_t {
     gui_component_t menu_component[MENU_COMPONENTS];
     gui_mouse_t gui_mouse_event;
     unsigned int font_offset; // first of FONT_LISTS list names; 0 = no font
-    unsigned int font_texture; // the glyph atlas
-    // One batch of glyph quads: corners in window pixels, atlas coordinates.
-    float glyphCorners[GLYPHS_PER_DRAW * 8];
-    float glyphTexels[GLYPHS_PER_DRAW * 8];
+    unsigned int text_texture; // the texts drawn lately, one a row; see make_text_texture
+    textRow_t textRows[TEXT_ROWS];
+    unsigned long long textUses; // counts row uses, so the row unused longest can be told
+    unsigned char rowTexels[TEXT_TEXTURE_SIDE * TEXT_ROW_H]; // one row being set down
     int menu_done;
     int event_type;   // this frame's event, EVENT_*
     int button_press; // LEFT_BUTTON_PRESS when this frame's button event is the left button
@@ -77,40 +88,72 @@ menuState_t menu;
 // Why the glyphs are not bitmaps: Mesa's software renderer draws every
 // glBitmap kept in a display list as a draw call of its own and keeps about
 // 60 kB of rasteriser state for each until the frame is shown, so the
-// player screen's 750 glyphs would cost 40 % of a core and 45 MB. Instead
-// print_string draws a whole string as one batch of textured quads, one a
-// glyph, cut out of a font atlas by the alpha test, in window pixels at the
-// raster position; the glyphs' lists then only move the raster position as
-// their bitmaps would. The quads' corners lie on whole pixels and each pixel
-// centre samples the centre of its own texel (nearest filtering), so the
-// pixels come out as glBitmap(8, 13, 0, 2, 10, 0, row) would leave them.
+// player screen's 750 glyphs would cost 40 % of a core and 45 MB. A few
+// rectangles a glyph instead still cost it a triangle pair each. So a text
+// is drawn as a few textured quads, one a run of glyphs: the run is set
+// down on the 10-pixel pitch in a row of the text texture once and kept
+// there while it is shown (the screen's texts rarely change: the logo
+// never, the time line once a second). A quad lies in window pixels at the
+// raster position, its corners on whole pixels, and each pixel centre
+// samples the centre of its own texel (nearest filtering); the alpha test
+// cuts out the paper. So the pixels come out as glBitmap(8, 13, 0, 2, 10, 0,
+// row) a glyph would leave them. The glyphs' lists then only move the
+// raster position, as their bitmaps would.
 
-// The atlas: 16 glyphs a row in cells of 8 x 16 texels, 6 rows for the 95
-// glyphs; the texture's first row is the glyphs' bottom row, as in the table.
-const int ATLAS_SIDE = 128, ATLAS_COLUMNS = 16, ATLAS_CELL_W = 8, ATLAS_CELL_H = 16;
-
-void make_atlas(void)
+void make_text_texture(void)
 {
-    static unsigned char texels[ATLAS_SIDE * ATLAS_SIDE];
-    memset(texels, 0, sizeof texels);
-    for (int code = FONT_FIRST_CODE; code <= 126; code++) {
-        int glyph = code - FONT_FIRST_CODE;
-        int x0 = glyph % ATLAS_COLUMNS * ATLAS_CELL_W, y0 = glyph / ATLAS_COLUMNS * ATLAS_CELL_H;
-        for (int row = 0; row < FONT_ROWS; row++)
-            for (int column = 0; column < 8; column++)
-                if (font_rasters[glyph][row] & (0x80 >> column))
-                    texels[(y0 + row) * ATLAS_SIDE + x0 + column] = 255;
-    }
-    glGenTextures(1, &menu.font_texture);
-    glPushAttrib(GL_TEXTURE_BIT);
-    glBindTexture(GL_TEXTURE_2D, menu.font_texture);
+    glGenTextures(1, &menu.text_texture);
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    glBindTexture(GL_TEXTURE_2D, menu.text_texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA, ATLAS_SIDE, ATLAS_SIDE, 0, GL_ALPHA, GL_UNSIGNED_BYTE,
-                 texels);
-    glPopAttrib();
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA, TEXT_TEXTURE_SIDE, TEXT_TEXTURE_SIDE, 0, GL_ALPHA,
+                 GL_UNSIGNED_BYTE, nullptr);
+    glBindTexture(GL_TEXTURE_2D, GLuint(bound));
+    for (textRow_t& row : menu.textRows)
+        row.text[0] = 0;
+}
+
+// The row holding `glyphs` (drawable codes only), set down now if no row
+// holds it, in the row unused longest. The text texture is bound.
+int textRow(const char* glyphs, int count)
+{
+    int oldest = 0;
+    for (int i = 0; i < TEXT_ROWS; i++) {
+        textRow_t* row = &menu.textRows[i];
+        if (row->length == count && row->text[0] && memcmp(row->text, glyphs, size_t(count)) == 0) {
+            row->lastUsed = ++menu.textUses;
+            return i;
+        }
+        if (row->lastUsed < menu.textRows[oldest].lastUsed)
+            oldest = i;
+    }
+    textRow_t* row = &menu.textRows[oldest];
+    memcpy(row->text, glyphs, size_t(count));
+    row->text[count] = 0;
+    row->length = count;
+    row->lastUsed = ++menu.textUses;
+    unsigned char* texels = menu.rowTexels;
+    memset(texels, 0, sizeof menu.rowTexels);
+    for (int i = 0; i < count; i++) {
+        const unsigned char* rows = font_rasters[(unsigned char)glyphs[i] - FONT_FIRST_CODE];
+        for (int y = 0; y < FONT_ROWS; y++)
+            for (int column = 0; column < 8; column++)
+                if (rows[y] & (0x80 >> column))
+                    texels[y * TEXT_TEXTURE_SIDE + i * FONT_PITCH + column] = 255;
+    }
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, oldest * TEXT_ROW_H, TEXT_TEXTURE_SIDE, TEXT_ROW_H, GL_ALPHA,
+                    GL_UNSIGNED_BYTE, texels);
+    glPopClientAttrib();
+    return oldest;
 }
 
 void make_raster_font(void)
@@ -131,31 +174,47 @@ void make_raster_font(void)
         glBitmap(0, 0, 0.0f, 0.0f, float(FONT_PITCH), 0.0f, &noImage);
         glEndList();
     }
-    make_atlas();
+    make_text_texture();
 }
+
+// What the glyphs change beyond the attribute groups pushed for them: saved
+// and put back by value, because pushing the texture group copies every
+// texture unit's state, which costs more than the text itself.
+struct glyphSaved_t {
+    GLfloat projection[16];
+    GLint texture, envMode, alphaFunc;
+    GLfloat alphaRef;
+};
 
 // Window pixels with the origin on the pixel where glBitmap would put the
 // glyph's lower-left corner: the raster position less the y origin of 2,
 // rounded down as Mesa rounds it. Depth maps to the raster position's, so a
 // depth test would see the same values. The colour is the raster colour, as
 // for a bitmap; the polygon states that do not apply to bitmaps are off.
-void glyphSpaceBegin(const GLfloat raster[4], GLfloat projection[16])
+void glyphSpaceBegin(const GLfloat raster[4], glyphSaved_t* saved)
 {
     GLint viewport[4];
     GLfloat rasterColour[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
     glGetFloatv(GL_CURRENT_RASTER_COLOR, rasterColour);
-    glGetFloatv(GL_PROJECTION_MATRIX, projection);
-    glPushAttrib(GL_ENABLE_BIT | GL_POLYGON_BIT | GL_TRANSFORM_BIT | GL_TEXTURE_BIT |
-                 GL_COLOR_BUFFER_BIT);
-    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glGetFloatv(GL_PROJECTION_MATRIX, saved->projection);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &saved->texture);
+    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &saved->envMode);
+    glGetIntegerv(GL_ALPHA_TEST_FUNC, &saved->alphaFunc);
+    glGetFloatv(GL_ALPHA_TEST_REF, &saved->alphaRef);
+    glPushAttrib(GL_ENABLE_BIT | GL_POLYGON_BIT | GL_TRANSFORM_BIT);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glDisable(GL_CULL_FACE);
     glDisable(GL_POLYGON_SMOOTH);
     glDisable(GL_POLYGON_STIPPLE);
     glDisable(GL_LIGHTING);
+    // Nor do smoothing of points and lines; left on (the player's start-up
+    // turns both on), Mesa's software renderer samples the text texture
+    // wrongly once the progress bar's smooth outline has been drawn.
+    glDisable(GL_POINT_SMOOTH);
+    glDisable(GL_LINE_SMOOTH);
     glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, menu.font_texture);
+    glBindTexture(GL_TEXTURE_2D, menu.text_texture);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     // The atlas's paper has alpha 0; the ink keeps the raster colour's alpha.
     glEnable(GL_ALPHA_TEST);
@@ -169,49 +228,72 @@ void glyphSpaceBegin(const GLfloat raster[4], GLfloat projection[16])
     glLoadIdentity();
     const float epsilon = 0.0001f;
     glTranslatef(floorf(raster[0] + epsilon), floorf(raster[1] + epsilon - 2.0f), raster[2]);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glVertexPointer(2, GL_FLOAT, 0, menu.glyphCorners);
-    glTexCoordPointer(2, GL_FLOAT, 0, menu.glyphTexels);
 }
 
 // The projection is put back by value: the GUI pass already holds a pushed
 // projection, and the stack may be only two deep.
-void glyphSpaceEnd(const GLfloat projection[16])
+void glyphSpaceEnd(const glyphSaved_t& saved)
 {
     glPopMatrix();
     glMatrixMode(GL_PROJECTION);
-    glLoadMatrixf(projection);
-    glPopClientAttrib();
+    glLoadMatrixf(saved.projection);
+    glAlphaFunc(GLenum(saved.alphaFunc), saved.alphaRef);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, saved.envMode);
+    glBindTexture(GL_TEXTURE_2D, GLuint(saved.texture));
     glPopAttrib();
 }
 
-// One quad a glyph that has one, on the 10-pixel pitch, in batches of at
-// most GLYPHS_PER_DRAW.
+// One quad from the text texture: `count` glyphs from cell `cell` on.
+void drawRun(const char* glyphs, int count, int cell)
+{
+    const float texel = 1.0f / float(TEXT_TEXTURE_SIDE);
+    float t0 = float(textRow(glyphs, count) * TEXT_ROW_H) * texel;
+    float t1 = t0 + float(FONT_ROWS) * texel, s1 = float(count * FONT_PITCH) * texel;
+    float x0 = float(cell * FONT_PITCH), x1 = x0 + float(count * FONT_PITCH);
+    float y1 = float(FONT_ROWS);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, t0);
+    glVertex2f(x0, 0.0f);
+    glTexCoord2f(0.0f, t1);
+    glVertex2f(x0, y1);
+    glTexCoord2f(s1, t1);
+    glVertex2f(x1, y1);
+    glTexCoord2f(s1, t0);
+    glVertex2f(x1, 0.0f);
+    glEnd();
+}
+
+// The drawable codes of a text in runs, each one quad. The renderer's cost
+// goes by the pixels covered, so a run ends where two blanks or more come
+// in a row (half the logo is blanks), and at TEXT_ROW_CHARS glyphs. Runs
+// repeat (the logo's bars), so they share rows.
 void drawGlyphs(const char* text)
 {
-    const float texel = 1.0f / float(ATLAS_SIDE);
-    int inBatch = 0, cell = 0;
-    for (const unsigned char* at = reinterpret_cast<const unsigned char*>(text);; at++) {
-        if (*at == 0 || inBatch == GLYPHS_PER_DRAW) {
-            if (inBatch > 0)
-                glDrawArrays(GL_QUADS, 0, 4 * inBatch);
-            inBatch = 0;
-        }
-        if (*at == 0)
-            return;
+    char run[TEXT_ROW_CHARS];
+    int count = 0, start = 0, cell = 0, blanks = 0;
+    for (const unsigned char* at = reinterpret_cast<const unsigned char*>(text); *at; at++) {
         if (*at < FONT_FIRST_CODE || *at > 126)
+            continue; // no glyph, no cell
+        int here = cell++;
+        if (*at == ' ') {
+            blanks++;
             continue;
-        int glyph = *at - FONT_FIRST_CODE;
-        float x0 = float(cell++ * FONT_PITCH), x1 = x0 + 8.0f, y1 = float(FONT_ROWS);
-        float s0 = float(glyph % ATLAS_COLUMNS * ATLAS_CELL_W) * texel, s1 = s0 + 8.0f * texel;
-        float t0 = float(glyph / ATLAS_COLUMNS * ATLAS_CELL_H) * texel, t1 = t0 + y1 * texel;
-        const float corners[8] = {x0, 0, x0, y1, x1, y1, x1, 0};
-        const float texels[8] = {s0, t0, s0, t1, s1, t1, s1, t0};
-        memcpy(menu.glyphCorners + 8 * inBatch, corners, sizeof corners);
-        memcpy(menu.glyphTexels + 8 * inBatch, texels, sizeof texels);
-        inBatch++;
+        }
+        bool breaks = blanks >= 2 || count + blanks + 1 > TEXT_ROW_CHARS;
+        if (count > 0 && breaks) {
+            drawRun(run, count, start);
+            count = 0;
+        }
+        if (count == 0)
+            start = here;
+        else
+            while (blanks-- > 0)
+                run[count++] = ' ';
+        run[count++] = char(*at);
+        blanks = 0;
     }
+    if (count > 0)
+        drawRun(run, count, start);
 }
 
 void print_string(const char* text)
@@ -221,12 +303,14 @@ void print_string(const char* text)
     // An invalid raster position draws nothing and stays where it is.
     if (menu.font_offset == 0 || !valid)
         return;
-    GLfloat raster[4], colour[4], projection[16];
+    GLfloat raster[4], colour[4];
     glGetFloatv(GL_CURRENT_RASTER_POSITION, raster);
     glGetFloatv(GL_CURRENT_COLOR, colour); // not in an attribute group without the raster position
-    glyphSpaceBegin(raster, projection);
-    drawGlyphs(text);
-    glyphSpaceEnd(projection);
+    glyphSaved_t saved;
+    glyphSpaceBegin(raster, &saved);
+    if (menu.text_texture != 0) // without it the quads would be solid
+        drawGlyphs(text);
+    glyphSpaceEnd(saved);
     glColor4fv(colour);
     glPushAttrib(GL_LIST_BIT);
     glListBase(menu.font_offset);
@@ -797,9 +881,9 @@ void menuInit(void)
 {
     if (menu.font_offset != 0)
         glDeleteLists(menu.font_offset, FONT_LISTS);
-    if (menu.font_texture != 0)
-        glDeleteTextures(1, &menu.font_texture);
-    menu.font_texture = 0;
+    if (menu.text_texture != 0)
+        glDeleteTextures(1, &menu.text_texture);
+    menu.text_texture = 0;
     make_raster_font();
     menuPlayerInit();
     init_gui_mouse(&menu.gui_mouse_event);
@@ -870,8 +954,8 @@ void menuDeinit(void)
 {
     if (menu.font_offset != 0)
         glDeleteLists(menu.font_offset, FONT_LISTS);
-    if (menu.font_texture != 0)
-        glDeleteTextures(1, &menu.font_texture);
+    if (menu.text_texture != 0)
+        glDeleteTextures(1, &menu.text_texture);
     menu = menuState_t();
     menuPlayerDeinit();
 }

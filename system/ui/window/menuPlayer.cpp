@@ -19,8 +19,9 @@ const float VOLUME_SHOWN_SECONDS = 1.5f;
 // Room for any title the label can show (80 cells) several times over.
 const int LABEL_SIZE = 256;
 const int LINE_SIZE = 64;
-// The album shares the time line's row with the time and the volume.
-const int ALBUM_CELLS = 30;
+// The album shares the time line's row with the time and the volume; the
+// notice shares its row with the status.
+const int ALBUM_CELLS = 30, NOTICE_CELLS = 24;
 
 // The progress bar lies in the rows between the time line's character
 // cells (y 323 and up) and the logo's first line's (up to y 315), so it
@@ -167,6 +168,10 @@ void takePointer(const SDL_Event& event)
         menuPointerToGui(event.motion.x, event.motion.y, &guiX, &guiY);
     else
         menuPointerToGui(event.button.x, event.button.y, &guiX, &guiY);
+    // A release outside the window sends no release event; the motion
+    // still says which buttons are down.
+    if (event.type == SDL_MOUSEMOTION && !(event.motion.state & SDL_BUTTON_LMASK))
+        player.barHeld = false;
     bool left = event.type == SDL_MOUSEMOTION || event.button.button == SDL_BUTTON_LEFT;
     if (!left)
         return;
@@ -207,6 +212,13 @@ void formatTimeLine(const menuPlayerState_t& s)
         snprintf(player.timeLine, sizeof player.timeLine, "%s / %s", position, length);
 }
 
+// A text of the caller's as the font draws it, cut to its room with "...".
+void foldToCells(const char* text, char* out, size_t size, int cells)
+{
+    if (textFoldToAscii(text, out, size) > size_t(cells))
+        strcpy(out + cells - 3, "...");
+}
+
 void formatLines(const menuPlayerState_t& s)
 {
     static const char* const STATUS[] = {"[] stopped", "> playing", "|| paused"};
@@ -225,10 +237,8 @@ void formatLines(const menuPlayerState_t& s)
         snprintf(player.volume, sizeof player.volume, "vol %d%%", volume);
         snprintf(player.volumeShown, sizeof player.volumeShown, "VOLUME %d%%", volume);
     }
-    textFoldToAscii(s.notice, player.notice, sizeof player.notice);
-    size_t albumLength = textFoldToAscii(s.album, player.album, sizeof player.album);
-    if (albumLength > size_t(ALBUM_CELLS))
-        strcpy(player.album + ALBUM_CELLS - 3, "...");
+    foldToCells(s.notice, player.notice, sizeof player.notice, NOTICE_CELLS);
+    foldToCells(s.album, player.album, sizeof player.album, ALBUM_CELLS);
 }
 
 bool volumeShown(void)
@@ -329,10 +339,11 @@ void menuAddTimeLine(void)
     // Between the song label's text (y 358 and up) and the logo's first
     // line (up to y 315): this text sits on y 323..335.
     setUpLine(MENU_TIME_LINE, 0, 320, menu_window_width, player.timeLine, 1);
-    // Right of the buttons, below y 440, which stays clear.
-    setUpLine(MENU_STATUS_LINE, 260, 420, 230, player.status, 0);
-    setUpLine(MENU_MODES_LINE, 260, 400, 300, player.modes, 0);
-    setUpLine(MENU_NOTICE_LINE, 500, 420, 290, player.notice, 2);
+    // Right of the buttons, the status on their texts' line, below y 440,
+    // which stays clear.
+    setUpLine(MENU_STATUS_LINE, 260, 415, 230, player.status, 0);
+    setUpLine(MENU_MODES_LINE, 260, 395, 300, player.modes, 0);
+    setUpLine(MENU_NOTICE_LINE, 500, 415, 290, player.notice, 2);
     // Either side of the time line, which is centred and short.
     setUpLine(MENU_VOLUME_LINE, 500, 320, 290, player.volume, 2);
     setUpLine(MENU_ALBUM_LINE, 0, 320, 320, player.album, 0);

@@ -147,12 +147,12 @@ void testPushKey(int key, int type, int mod, int unicode)
     SDL_PushEvent(&event);
 }
 
-void testPushMotion(int x, int y)
+void testPushMotion(int x, int y, int buttons)
 {
     SDL_Event event;
     memset(&event, 0, sizeof event);
     event.type = SDL_MOUSEMOTION;
-    event.motion.type = SDL_MOUSEMOTION;
+    event.motion.state = Uint8(buttons);
     event.motion.x = Uint16(x);
     event.motion.y = Uint16(y);
     SDL_PushEvent(&event);

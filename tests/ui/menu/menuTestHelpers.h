@@ -39,7 +39,7 @@ void testPushButton(int type, int button, int x, int y);
 // A key event as SDL 1.2 gives it: type SDL_KEYDOWN or SDL_KEYUP, KMOD_*
 // modifiers, the typed character.
 void testPushKey(int key, int type = SDL_KEYDOWN, int mod = 0, int unicode = 0);
-void testPushMotion(int x, int y);
+void testPushMotion(int x, int y, int buttons = SDL_BUTTON_LMASK); // SDL_BUTTON_*MASK held
 void testPushQuit(void);
 
 #endif

@@ -45,14 +45,14 @@ extern "C" void glCallLists(GLsizei n, GLenum type, const GLvoid* lists)
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
 }
 
-// The font's quads are its only arrays drawn: the reference frame leaves
-// them out, so that it holds the bitmaps alone.
-extern "C" void glDrawArrays(GLenum mode, GLint first, GLsizei count)
+// The font's quads are the only thing the screen cuts out with the alpha
+// test: the reference frame lets none of their pixels through, so that it
+// holds the bitmaps alone.
+extern "C" void glAlphaFunc(GLenum func, GLclampf ref)
 {
-    typedef void (*drawArrays_t)(GLenum, GLint, GLsizei);
-    static drawArrays_t driver = reinterpret_cast<drawArrays_t>(dlsym(RTLD_NEXT, "glDrawArrays"));
-    if (!referenceText)
-        driver(mode, first, count);
+    typedef void (*alphaFunc_t)(GLenum, GLclampf);
+    static alphaFunc_t driver = reinterpret_cast<alphaFunc_t>(dlsym(RTLD_NEXT, "glAlphaFunc"));
+    driver(referenceText ? GLenum(GL_NEVER) : func, ref);
 }
 
 namespace {
@@ -78,14 +78,20 @@ protected:
         resetViewport();
         menuInit();
         gui_component_set_text(get_gui_component(5), SONG);
-        gui_component_t* held = get_gui_component(20);
+        // The player's lines and the progress bar, whose outline is drawn
+        // with smooth lines before texts of its own.
+        menuAddTimeLine();
+        glEnable(GL_POINT_SMOOTH); // as the player's start-up leaves it
+        menuPlayerState_t state = {MENU_PLAYING, 42, 184, 55, 0, 1, MENU_REPEAT_ONE, 0, 0, "Album", ""};
+        menuSetPlayerState(&state);
+        gui_component_t* held = get_gui_component(27);
         gui_component_set_dimension4i(held, 500, 420, 120, 30);
         gui_component_set_type(held, GUI_DRAG_BUTTON);
         gui_component_set_text(held, "Drag me");
         held->selected = 1;
         held->mousePressedX = 530;
         held->mousePressedY = 430;
-        gui_component_t* resized = get_gui_component(21);
+        gui_component_t* resized = get_gui_component(28);
         gui_component_set_dimension4i(resized, 640, 420, 120, 30);
         gui_component_set_type(resized, GUI_DRAG_BUTTON);
         gui_component_set_text(resized, "Size");
