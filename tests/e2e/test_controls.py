@@ -35,16 +35,57 @@ def write_sweep(path):
                                                        for i in range(frames))))
 
 
-def track(samples, window=441):
-    """(frequency, peak) of each 10 ms window, from the rising zero
+def sweep_sample(i):
+    k = math.pi * SWEEP_RISE / RATE / RATE
+    return int(16000 * math.sin(2 * math.pi * SWEEP_START / RATE * i + k * i * i))
+
+
+# Six-sample keys of the sweep's first 1200 frames: under load SDL's disk
+# driver now and then writes a stale buffer, or pieces of one, that holds
+# the song's first frames again (seen amid its sixtieth second). That is
+# a capture fault to chase of its own; the windows it touches say nothing
+# of where the song itself is, so they are left out.
+STALE = {tuple(sweep_sample(i + j) for j in range(6)) for i in range(1200)}
+
+
+def stale(part):
+    return any(tuple(int(round(v * 32768)) for v in part[i:i + 6]) in STALE for i in range(0, len(part) - 6, 20))
+
+
+def track(samples, window=882):
+    """(frequency, peak) of each 20 ms window, from the rising zero
     crossings interpolated between samples; peak 0 is digital silence."""
     result = []
     for start in range(0, len(samples) - window, window):
         part = samples[start:start + window]
+        if stale(part):
+            continue
         crossings = [i + (-a) / (b - a) for i, (a, b) in enumerate(zip(part, part[1:])) if a < 0 <= b and b > a]
-        hz = (len(crossings) - 1) * RATE / (crossings[-1] - crossings[0]) if len(crossings) > 2 else 0.0
+        hz = (len(crossings) - 1) * RATE / (crossings[-1] - crossings[0]) if len(crossings) >= 2 else 0.0
         result.append((hz, max(abs(v) for v in part)))
     return result
+
+
+STEP = SWEEP_RISE * 0.02  # Hz the sweep rises in one window
+
+
+def stretches(windows, gap=15):
+    """The sounding windows in stretches parted by at least `gap` silent
+    windows (0.3 s); the first and last window of each are cut, being
+    partly silent."""
+    parts, current, quiet = [], [], 0
+    for hz, peak in windows:
+        if peak > 0.01 and hz > 0:
+            if quiet >= gap and current:
+                parts.append(current)
+                current = []
+            current.append((hz, peak))
+            quiet = 0
+        else:
+            quiet += 1
+    if current:
+        parts.append(current)
+    return [part[1:-1] for part in parts if len(part) > 4]
 
 
 class Session:
@@ -68,13 +109,14 @@ class Session:
         time.sleep(wait)
 
 
-@unittest.skip("not yet passing: the sweep's capture shows short dropouts under load that the pitch "
-               "track reads as jumps; kept to be finished with the controls")
 class Controls(unittest.TestCase):
     def setUp(self):
         self.folder = tempfile.mkdtemp(prefix="tessellune-e2e-")
         self.addCleanup(shutil.rmtree, self.folder, True)
 
+    @unittest.skip("not yet reliable on a loaded machine: besides stale buffers, the capture shows "
+                   "song-time steps of -2.5 s and repeated -5 s seeks that the key log does not; "
+                   "to be found before this judges the controls")
     def test_pause_seek_volume_mute_and_resume_on_a_sweep(self):
         music = os.path.join(self.folder, "sweep")
         os.makedirs(music)
@@ -91,28 +133,36 @@ class Controls(unittest.TestCase):
         s.program.close()
         self.assertEqual(s.program.wait(), 0, s.program.stderr())
         windows = track(s.capture.left_channel())
-        sounding = [(hz, peak) for hz, peak in windows if peak > 0.01 and hz > 0]
-        hz = [f for f, _ in sounding]
-        # The song's own time, read back from the pitch: one step per 10 ms
-        # window while it sounds; a pause adds nothing, a seek jumps.
-        steps = [b - a for a, b in zip(hz, hz[1:])]
+        if os.environ.get("CONTROLS_DUMP"):
+            shutil.copy(s.capture.path, os.environ["CONTROLS_DUMP"])
+        parts = stretches(windows)
+        # Played, paused, resumed and sought, muted, heard again; a gap of
+        # SDL's own (a busy machine) is too short to part a stretch.
+        self.assertEqual(len(parts), 3, "the pause and the mute part the sound: %r" % [
+            (p[0][0], p[-1][0]) for p in parts])
+        played, resumed, unmuted = ([hz for hz, _ in part] for part in parts)
+        # The pitch tells the song's own time: a pause holds it on its
+        # sample, a mute lets it run on, a seek jumps.
+        # Three windows of song time lie between the last window before the
+        # pause and the first after it (two cut edge windows and the partly
+        # sounding ones); a lost or repeated block would show as 0.12 Hz
+        # more or less, a pause that lost its place as 8.
+        self.assertAlmostEqual(resumed[0] - played[-1], 3 * STEP, delta=1.25 * STEP,
+                               msg="resumed where it paused")
+        self.assertGreater(unmuted[1] - resumed[-2], 0.5 * SWEEP_RISE, "the song ran on while muted")
         jumps = []
-        for i, d in enumerate(steps):
-            if abs(d) > 5:  # a window across a seek shares the jump with the next
+        for i, (a, b) in enumerate(zip(resumed, resumed[1:])):
+            if abs(b - a) > 20:  # a window across a seek shares the jump with the next
                 if jumps and jumps[-1][0] == i - 1:
-                    jumps[-1] = (i, jumps[-1][1] + d)
+                    jumps[-1] = (i, jumps[-1][1] + b - a)
                 else:
-                    jumps.append((i, d))
+                    jumps.append((i, b - a))
         self.assertEqual(len(jumps), 2, "only the two seeks jump: %r" % jumps)
-        self.assertAlmostEqual(jumps[0][1], 60 * SWEEP_RISE, delta=40)
-        self.assertAlmostEqual(jumps[1][1], -5 * SWEEP_RISE, delta=40)
-        # Pause: the silence between the first two stretches of sound is
-        # whole, and the pitch goes on from where it stood.
-        silent_runs = sum(1 for (_, a), (_, b) in zip(windows, windows[1:]) if a > 0 and b == 0)
-        self.assertGreaterEqual(silent_runs, 2, "the pause and the mute are heard as silence")
-        loud = max(peak for _, peak in sounding[:50])
-        quiet = sorted(peak for _, peak in sounding[-20:])[10]  # after the ramp, before the mute
-        self.assertAlmostEqual(quiet / loud, 0.5 ** 3, delta=0.02, msg="50 % on the cubic curve")
+        self.assertAlmostEqual(jumps[0][1], 60 * SWEEP_RISE, delta=10)
+        self.assertAlmostEqual(jumps[1][1], -5 * SWEEP_RISE, delta=10)
+        loud = sorted(peak for _, peak in parts[0])[len(parts[0]) // 2]
+        quiet = sorted(peak for _, peak in parts[2])[len(parts[2]) // 2]
+        self.assertAlmostEqual(quiet / loud, 0.5 ** 3, delta=0.01, msg="50 % on the cubic curve")
 
         # A second run on the same folder takes up the song where it was
         # left, paused: Space goes on from there.
@@ -120,7 +170,7 @@ class Controls(unittest.TestCase):
         again.keys("space", wait=1.0)
         again.program.close()
         self.assertEqual(again.program.wait(), 0, again.program.stderr())
-        first = [f for f, peak in track(again.capture.left_channel()) if peak > 0][2]
+        first = stretches(track(again.capture.left_channel()))[0][0][0]
         self.assertGreater(first, SWEEP_START + 55 * SWEEP_RISE, "resumed near where the first run ended")
 
     def test_shuffle_plays_each_song_once_and_repeat_off_ends_the_list(self):
