@@ -103,8 +103,12 @@ class Session:
         test.addCleanup(self.spy.stop)
 
     def keys(self, *names, wait=0.6):
+        # Typed at the keyboard (XTEST), as a person does: a key event sent
+        # to the window alone may leave its release to arrive late, and a
+        # held seek key repeats.
+        xtools.xdotool("windowfocus", "--sync", self.program.window)
         for name in names:
-            self.program.key(name)
+            xtools.xdotool("key", name)
             time.sleep(0.05)
         time.sleep(wait)
 
@@ -114,9 +118,10 @@ class Controls(unittest.TestCase):
         self.folder = tempfile.mkdtemp(prefix="tessellune-e2e-")
         self.addCleanup(shutil.rmtree, self.folder, True)
 
-    @unittest.skip("not yet reliable on a loaded machine: besides stale buffers, the capture shows "
-                   "song-time steps of -2.5 s and repeated -5 s seeks that the key log does not; "
-                   "to be found before this judges the controls")
+    @unittest.skipIf(not os.environ.get("CONTROLS_SWEEP"),
+                     "not reliable on a loaded machine yet: there xdotool's release of a tapped key was "
+                     "seen to reach the X server over 0.5 s after its press, and the player then rightly "
+                     "repeats the seek; set CONTROLS_SWEEP=1 to run it")
     def test_pause_seek_volume_mute_and_resume_on_a_sweep(self):
         music = os.path.join(self.folder, "sweep")
         os.makedirs(music)
