@@ -1,5 +1,5 @@
 // Song start, memory, playing cost and seeking for ten-minute songs in every
-// format the player reads. The songs are made at run time (libsndfile for
+// format the player reads, and seeking in hour-long FLAC and MP3 songs. The songs are made at run time (libsndfile for
 // the sampled formats, tools/makeModule.py for the module) in
 // /tmp/tessellune-bench-songs, kept there for the next run.
 //
@@ -29,20 +29,26 @@ namespace {
 const char* const DIR = "/tmp/tessellune-bench-songs";
 const int SECONDS = 600;
 
+const int LONG_SECONDS = 3600;
+
 struct format_t {
     const char* file;
     int format; // 0: a module from the tool
     int rate;   // Opus has no 44.1 kHz: it is coded at 48 kHz
+    int seconds;
 };
 
 const format_t formats[] = {
-    {"song.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 44100},
-    {"song.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100},
-    {"song.opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 48000},
-    {"song.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100},
-    {"song.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100},
-    {"song.mod", 0, 0},
+    {"song.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 44100, SECONDS},
+    {"song.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100, SECONDS},
+    {"song.opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 48000, SECONDS},
+    {"song.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, SECONDS},
+    {"song.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, SECONDS},
+    {"song.mod", 0, 0, SECONDS},
+    {"hour.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, LONG_SECONDS},
+    {"hour.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100, LONG_SECONDS},
 };
+const int TEN_MINUTE_SONGS = 6; // the hour-long ones follow
 
 std::string pathOf(int i)
 {
@@ -57,7 +63,7 @@ bool exists(const std::string& path)
 
 // Music-like test sound: a slowly changing chord with vibrato, a pulse and
 // a little noise, so the encoders work as hard as on real songs.
-bool writeSong(const std::string& path, int format, int rate)
+bool writeSong(const std::string& path, int format, int rate, int seconds)
 {
     SF_INFO info;
     memset(&info, 0, sizeof info);
@@ -70,7 +76,7 @@ bool writeSong(const std::string& path, int format, int rate)
         return false;
     std::vector<float> second(size_t(rate) * 2);
     unsigned noise = 1;
-    for (int s = 0; s < SECONDS; s++) {
+    for (int s = 0; s < seconds; s++) {
         const double chord[3] = {220.0 * pow(2, (s / 8 % 5) / 12.0), 277.2, 329.6};
         for (int i = 0; i < rate; i++) {
             double t = s + double(i) / rate;
@@ -98,7 +104,7 @@ bool makeSongs(void)
         fprintf(stderr, "making %s ...\n", path.c_str());
         bool ok;
         if (formats[i].format) {
-            ok = writeSong(path, formats[i].format, formats[i].rate);
+            ok = writeSong(path, formats[i].format, formats[i].rate, formats[i].seconds);
         } else {
             // 80 orders of 7.68 s: 10 min 14 s.
             std::string command = "/usr/bin/python3 " TESSELLUNE_SOURCE_DIR "/tools/makeModule.py --orders 80 " + path + " >/dev/null";
@@ -219,6 +225,32 @@ void Seek(benchmark::State& state)
     soundReset();
 }
 
+// SeekLong: soundSeekTo, as a key or the progress bar does, to spread-out
+// places in an hour-long song; worst_ms is the largest distance between
+// the place asked for and the place the song then plays from.
+void SeekLong(benchmark::State& state)
+{
+    int song = int(state.range(0));
+    state.SetLabel(formats[song].file);
+    startPull();
+    soundPlaySong(song);
+    float block[512 * 2];
+    unsigned step = 0;
+    double worst = 0;
+    for (auto _ : state) {
+        step = step * 7919 + 104729;
+        float target = float(step % unsigned(LONG_SECONDS * 1000 - 10000)) / 1000.0f;
+        soundSeekTo(target);
+        state.PauseTiming();
+        double error = fabs(double(soundGetSongPosition()) - double(target));
+        worst = error > worst ? error : worst;
+        audioRender(block, 512); // a block from the new place, as playing would
+        state.ResumeTiming();
+    }
+    state.counters["worst_ms"] = worst * 1000.0;
+    soundReset();
+}
+
 long statusKilobytes(const char* field)
 {
     FILE* file = fopen("/proc/self/status", "r");
@@ -281,13 +313,20 @@ void PeakMemory(benchmark::State& state)
 
 void everyFormat(benchmark::internal::Benchmark* b)
 {
-    for (int i = 0; i < int(sizeof formats / sizeof formats[0]); i++)
+    for (int i = 0; i < TEN_MINUTE_SONGS; i++)
+        b->Arg(i);
+}
+
+void hourLong(benchmark::internal::Benchmark* b)
+{
+    for (int i = TEN_MINUTE_SONGS; i < int(sizeof formats / sizeof formats[0]); i++)
         b->Arg(i);
 }
 
 BENCHMARK(SongStart)->Apply(everyFormat)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(SongStartOnDevice)->Apply(everyFormat)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(Seek)->Apply(everyFormat)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(SeekLong)->Apply(hourLong)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(PlayingCost)->Apply(everyFormat)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(PeakMemory)->Apply(everyFormat)->Unit(benchmark::kMillisecond)->Iterations(1);
 

@@ -7,6 +7,7 @@ import math
 import os
 import shutil
 import struct
+import subprocess
 import sys
 import tempfile
 import time
@@ -108,7 +109,9 @@ class Session:
         # held seek key repeats.
         xtools.xdotool("windowfocus", "--sync", self.program.window)
         for name in names:
-            xtools.xdotool("key", name)
+            # Pressed and released at once even on a busy machine: a release
+            # that comes half a second late is a held key, which repeats.
+            subprocess.run(["nice", "-n", "-20", "xdotool", "keydown", name, "keyup", name], check=True)
             time.sleep(0.05)
         time.sleep(wait)
 
