@@ -346,16 +346,21 @@ double seek(void* opaque, double seconds)
 
 // libsndfile finds the length in the header (WAV, FLAC), from the last
 // page (Ogg) or from the frame count or bit rate (MP3): no audio is decoded.
-int info(const unsigned char* data, size_t size, int rate, double* seconds, char* title,
-         size_t titleSize)
+// The tags come as libsndfile gives them: RIFF INFO, Vorbis comments (FLAC,
+// Ogg) and ID3 (MP3).
+int info(const unsigned char* data, size_t size, int rate, double* seconds, audioTags_t* tags)
 {
     char reason[256];
     sampledState_t* state = openFile(data, size, rate, reason, sizeof reason);
     if (!state)
         return 0;
     *seconds = lengthKnown(state) ? double(state->info.frames) / state->info.samplerate : -1.0;
-    const char* tag = sf_get_string(state->file, SF_STR_TITLE);
-    snprintf(title, titleSize, "%s", tag ? tag : "");
+    const char* title = sf_get_string(state->file, SF_STR_TITLE);
+    const char* artist = sf_get_string(state->file, SF_STR_ARTIST);
+    const char* album = sf_get_string(state->file, SF_STR_ALBUM);
+    snprintf(tags->title, sizeof tags->title, "%s", title ? title : "");
+    snprintf(tags->artist, sizeof tags->artist, "%s", artist ? artist : "");
+    snprintf(tags->album, sizeof tags->album, "%s", album ? album : "");
     close(state);
     return 1;
 }
