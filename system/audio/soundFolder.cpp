@@ -152,8 +152,10 @@ int readEntries(const char* folder, names_t* files, names_t* folders)
         if (entry->d_name[0] != '.')
             sortEntry(folder, entry, files, folders);
     closedir(dir);
-    qsort(files->names, files->count, sizeof(char*), byName);
-    qsort(folders->names, folders->count, sizeof(char*), byName);
+    if (files->count) // an empty list has no array to sort
+        qsort(files->names, files->count, sizeof(char*), byName);
+    if (folders->count)
+        qsort(folders->names, folders->count, sizeof(char*), byName);
     return 1;
 }
 
