@@ -22,8 +22,8 @@ void exerciseDecoder(const audioDecoder_t* decoder, const uint8_t* data, size_t 
 {
     decoder->probe(data, size);
     double seconds;
-    char title[64];
-    decoder->info(data, size, AUDIO_RATE, &seconds, title, sizeof title);
+    static audioTags_t tags;
+    decoder->info(data, size, AUDIO_RATE, &seconds, &tags);
     char reason[256];
     void* state = decoder->open(data, size, AUDIO_RATE, reason, sizeof reason);
     if (!state)

@@ -12,8 +12,10 @@
 #include "system/ui/window/windowSdl.h"
 
 #include <SDL.h>
+#include <sys/stat.h>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -23,8 +25,8 @@ const char commandSwitches[SWITCH_COUNT][256] = {
     "--muteSound", "--changePosition", "--resolution", "--fullscreen", "--noMenu", "--playlist", "--no-resume"};
 
 const char USAGE[] =
-    "usage: tessellune [--playlist PLAYLIST|FOLDER|FILE] [--no-resume] [--muteSound] [--changePosition m:ss[.fff]] "
-    "[--resolution WxH] [--fullscreen 0|1] [--noMenu] [--help]";
+    "usage: tessellune [--playlist PLAYLIST|FOLDER|FILE]... [--no-resume] [--muteSound] [--changePosition m:ss[.fff]] "
+    "[--resolution WxH] [--fullscreen 0|1] [--noMenu] [--help] [PLAYLIST|FOLDER|FILE]...";
 
 // Window sides outside this range are refused: SDL reads 0 as "the desktop's
 // size", negative values wrap to huge ones, and a giant software-rendered
@@ -38,7 +40,11 @@ struct settings_t {
     int resolutionWidth = 800;
     int resolutionHeight = 500;
     int fullscreen = 0;
-    const char* playlist = nullptr; // --playlist: the user's own music instead of the bundled list
+    // --playlist, and plain paths: the user's own music instead of the
+    // bundled list, read one after another into one list.
+    const char** playlists = nullptr;
+    int playlistCount = 0;
+    const char* playlist = nullptr; // the first of them: where the list's resume state is kept
     int resume = 1;                 // own lists start where the last run left them
 };
 
@@ -70,8 +76,15 @@ int parseArguments(int argc, char* argv[], settings_t* settings)
             return 0;
         }
         int index = switchIndex(argument);
-        if (index < 0)
+        // A plain argument is a path to play; one that names nothing is
+        // more likely a mistyped switch, and the usage helps more then.
+        struct stat info;
+        if (index < 0 && (argument[0] == '-' || (stat(argument, &info) != 0 && !strstr(argument, "://"))))
             return refuse("unrecognised argument", argument);
+        if (index < 0) { // a plain path: one more list, as --playlist gives
+            settings->playlists[settings->playlistCount++] = argument;
+            continue;
+        }
         bool takesValue =
             index == CHANGE_POSITION || index == RESOLUTION || index == FULLSCREEN || index == PLAYLIST;
         if (takesValue && i + 1 >= argc)
@@ -96,7 +109,7 @@ int parseArguments(int argc, char* argv[], settings_t* settings)
             sscanf(value, "%d", &settings->fullscreen);
             break;
         case PLAYLIST:
-            settings->playlist = value;
+            settings->playlists[settings->playlistCount++] = value;
             break;
         case NO_RESUME:
             settings->resume = 0;
@@ -105,18 +118,26 @@ int parseArguments(int argc, char* argv[], settings_t* settings)
             break;
         }
     }
+    settings->playlist = settings->playlistCount ? settings->playlists[0] : nullptr;
     return -1;
 }
 
 // A path that names nothing to play ends the program before any window
-// opens. With the sound off the list is only checked: muted means no songs.
+// opens; of several, each such path is named and the rest still play.
+// With the sound off the list is only checked: muted means no songs.
 int openOwnPlaylist(const settings_t& settings)
 {
     char reason[512];
-    if (!soundOpenPlaylist(settings.playlist, reason, sizeof reason)) {
-        fprintf(stderr, "tessellune: --playlist \"%s\": %s\n", settings.playlist, reason);
-        return 0;
+    soundClearPlaylist();
+    int opened = 0;
+    for (int i = 0; i < settings.playlistCount; i++) {
+        if (soundAddPlaylist(settings.playlists[i], reason, sizeof reason))
+            opened++;
+        else
+            fprintf(stderr, "tessellune: --playlist \"%s\": %s\n", settings.playlists[i], reason);
     }
+    if (!opened)
+        return 0;
     if (settings.muteSound)
         soundClearPlaylist();
     return 1;
@@ -154,7 +175,8 @@ void showPlayerState(void)
     state.shuffle = soundGetShuffle();
     state.repeat = repeats[soundGetRepeat()];
     state.listEnded = soundListEnded();
-    state.album = state.notice = "";
+    state.album = soundGetSongAlbum(soundGetCurrentSong());
+    state.notice = "";
     menuSetPlayerState(&state);
 }
 
@@ -181,7 +203,9 @@ const char* songLabel(const settings_t& settings)
     if (soundGetPlaylistSize() == 0)
         return settings.muteSound ? MUTED_HINT : NO_SONGS_HINT;
     int song = soundGetCurrentSong();
-    return menuSongLabel(soundGetSongName(song), soundGetSongFilename(song));
+    static char shown[1024];
+    soundSongDisplayName(song, shown, sizeof shown);
+    return menuSongLabel(shown, soundGetSongFilename(song));
 }
 
 } // namespace
@@ -192,6 +216,8 @@ int SDL_main(int argc, char* argv[])
     // log file as they happen, not when a block of them has filled up.
     setvbuf(stdout, nullptr, _IOLBF, 0);
     settings_t settings;
+    std::vector<const char*> playlists(static_cast<size_t>(argc));
+    settings.playlists = playlists.data();
     int status = parseArguments(argc, argv, &settings);
     if (status >= 0)
         return status;

@@ -37,6 +37,17 @@ struct channel_t {
     uint32_t startMs; // where the last seek landed
     uint64_t frames;  // mixed since then
     int order, row;
+    // What follows the sound with no gap: opened and primed by the main
+    // thread, handed over whole, taken up by the audio thread the moment
+    // the sound runs out. The decoder it leaves behind waits in `done` for
+    // the main thread to close (the audio thread never frees).
+    audioSound_t nextSound;
+    void* nextState;
+    const audioDecoder_t* nextDecoder;
+    audioSound_t doneSound;
+    void* doneState;
+    const audioDecoder_t* doneDecoder;
+    int movedOn; // set by the audio thread, taken by audioChannelTakeMove
 };
 
 struct sound_t {
@@ -108,6 +119,38 @@ void applyGain(float* out, int frames)
     audio.gain = to;
 }
 
+// The queued sound takes over from the one that ran out, inside the block:
+// only pointers change hands.
+void moveOn(channel_t* c)
+{
+    c->doneSound = c->sound;
+    c->doneState = c->state;
+    c->doneDecoder = c->decoder;
+    c->sound = c->nextSound;
+    c->state = c->nextState;
+    c->decoder = c->nextDecoder;
+    c->nextSound = 0;
+    c->nextState = nullptr;
+    c->nextDecoder = nullptr;
+    c->startMs = 0;
+    c->frames = 0;
+    c->movedOn = 1;
+}
+
+// Reads a block from the channel, going on into its queued sound where
+// the current one ends; fewer than `frames` only at the end of both.
+size_t readChannel(channel_t* c, float* out, size_t frames)
+{
+    size_t got = c->decoder->read(c->state, out, frames);
+    c->frames += got;
+    if (got == frames || !c->nextState || c->doneState)
+        return got;
+    moveOn(c);
+    size_t more = c->decoder->read(c->state, out + got * 2, frames - got);
+    c->frames += more;
+    return got + more;
+}
+
 void mixBlock(float* out, int frames)
 {
     memset(out, 0, sizeof(float) * 2 * size_t(frames));
@@ -117,10 +160,9 @@ void mixBlock(float* out, int frames)
         channel_t* c = &audio.channels[i];
         if (!c->handle || c->paused || c->ended)
             continue;
-        size_t got = c->decoder->read(c->state, audio.scratch, size_t(frames));
+        size_t got = readChannel(c, audio.scratch, size_t(frames));
         for (size_t k = 0; k < got * 2; k++)
             out[k] += audio.scratch[k];
-        c->frames += got;
         if (got < size_t(frames))
             c->ended = 1;
         if (c->decoder->modulePosition)
@@ -271,6 +313,16 @@ channel_t* findChannel(audioChannel_t handle)
 
 // Frees, one at a time, each channel that `match` picks: detached under
 // the lock, its decoder closed outside it.
+void closeDecoders(const channel_t* c)
+{
+    if (c->state)
+        c->decoder->close(c->state);
+    if (c->nextState)
+        c->nextDecoder->close(c->nextState);
+    if (c->doneState)
+        c->doneDecoder->close(c->doneState);
+}
+
 void freeChannels(int (*match)(const channel_t* c, audioSound_t sound), audioSound_t sound)
 {
     for (;;) {
@@ -285,7 +337,28 @@ void freeChannels(int (*match)(const channel_t* c, audioSound_t sound), audioSou
         unlock();
         if (!taken.handle)
             return;
-        taken.decoder->close(taken.state);
+        closeDecoders(&taken);
+    }
+}
+
+// Takes back every queued or finished decoder that reads `sound`'s bytes,
+// which are about to be freed, from channels that go on playing another.
+void dropDecodersOf(audioSound_t sound)
+{
+    for (int i = 0; i < audio.channelCount; i++) {
+        channel_t* c = &audio.channels[i];
+        channel_t taken{};
+        lock();
+        if (c->nextSound == sound) {
+            taken.nextState = c->nextState, taken.nextDecoder = c->nextDecoder;
+            c->nextSound = 0, c->nextState = nullptr, c->nextDecoder = nullptr;
+        }
+        if (c->doneSound == sound) {
+            taken.doneState = c->doneState, taken.doneDecoder = c->doneDecoder;
+            c->doneSound = 0, c->doneState = nullptr, c->doneDecoder = nullptr;
+        }
+        unlock();
+        closeDecoders(&taken);
     }
 }
 
@@ -360,6 +433,14 @@ int freeChannelIndex(void)
     return -1;
 }
 
+// A decoder of the sound's own, ready at its first sample.
+void* openDecoder(sound_t* s, char* reason, size_t reasonSize)
+{
+    void* state = s->spare;
+    s->spare = nullptr;
+    return state ? state : s->decoder->open(s->bytes.data, s->bytes.size, AUDIO_RATE, reason, reasonSize);
+}
+
 } // namespace
 
 // --- the system --------------------------------------------------------------
@@ -400,7 +481,7 @@ void audioSystemClose(void)
     unlock();
     for (int i = 0; i < count; i++)
         if (list[i].handle)
-            list[i].decoder->close(list[i].state);
+            closeDecoders(&list[i]);
     free(list);
     for (int i = 0; i < audio.soundCount; i++)
         freeSound(audio.sounds[i]);
@@ -442,11 +523,11 @@ audioResult_t audioSystemCreateSoundMemory(const void* data, size_t size, audioS
     return addSound(&bytes, sound);
 }
 
-audioResult_t audioReadInfo(const char* path, double* seconds, char* title, size_t titleSize)
+audioResult_t audioReadTags(const char* path, double* seconds, audioTags_t* tags)
 {
-    assert(path && seconds && title && titleSize > 0);
+    assert(path && seconds && tags);
     *seconds = -1;
-    title[0] = 0;
+    tags->title[0] = tags->artist[0] = tags->album[0] = 0;
     audioBytes_t bytes;
     char reason[256];
     if (!audioFileMap(path, &bytes, reason, sizeof reason))
@@ -455,10 +536,22 @@ audioResult_t audioReadInfo(const char* path, double* seconds, char* title, size
     for (int i = 0; i < audioDecoderCount && !known; i++) {
         const audioDecoder_t* decoder = audioDecoders[i];
         known = decoder->probe(bytes.data, bytes.size) &&
-                decoder->info(bytes.data, bytes.size, AUDIO_RATE, seconds, title, titleSize);
+                decoder->info(bytes.data, bytes.size, AUDIO_RATE, seconds, tags);
     }
     audioFileRelease(&bytes);
     return known ? AUDIO_OK : failWith(AUDIO_ERR_FORMAT, "not a known audio format");
+}
+
+audioResult_t audioReadInfo(const char* path, double* seconds, char* title, size_t titleSize)
+{
+    assert(title && titleSize > 0);
+    audioTags_t* tags = static_cast<audioTags_t*>(malloc(sizeof(audioTags_t)));
+    if (!tags)
+        return failWith(AUDIO_ERR_MEMORY, "out of memory");
+    audioResult_t result = audioReadTags(path, seconds, tags);
+    snprintf(title, titleSize, "%s", tags->title);
+    free(tags);
+    return result;
 }
 
 int audioPlaysExtension(const char* extension)
@@ -482,6 +575,7 @@ audioResult_t audioSoundRelease(audioSound_t sound)
     if (index < 0)
         return failWith(AUDIO_ERR_INVALID_HANDLE, "no such sound");
     freeChannels(playsSound, sound);
+    dropDecodersOf(sound);
     freeSound(audio.sounds[index]);
     audio.sounds[index] = audio.sounds[--audio.soundCount];
     return AUDIO_OK;
@@ -500,11 +594,8 @@ audioResult_t audioSystemPlaySound(audioSound_t sound, int paused, audioChannel_
     if (slot < 0)
         return failWith(AUDIO_ERR_NO_FREE_CHANNEL, "all %d channels are playing", audio.channelCount);
     sound_t* s = audio.sounds[index];
-    void* state = s->spare;
-    s->spare = nullptr;
     char reason[256];
-    if (!state)
-        state = s->decoder->open(s->bytes.data, s->bytes.size, AUDIO_RATE, reason, sizeof reason);
+    void* state = openDecoder(s, reason, sizeof reason);
     if (!state)
         return failWith(AUDIO_ERR_FORMAT, "%s", reason);
     if (++audio.channelSerial >= (1u << (32 - CHANNEL_BITS)))
@@ -522,6 +613,48 @@ audioResult_t audioSystemPlaySound(audioSound_t sound, int paused, audioChannel_
     unlock();
     *channel = c.handle;
     return AUDIO_OK;
+}
+
+audioResult_t audioChannelQueueNext(audioChannel_t channel, audioSound_t sound)
+{
+    int index = findSound(sound);
+    if (sound && index < 0)
+        return failWith(AUDIO_ERR_INVALID_HANDLE, "no such sound");
+    char reason[256] = "";
+    void* state = sound ? openDecoder(audio.sounds[index], reason, sizeof reason) : nullptr;
+    if (sound && !state)
+        return failWith(AUDIO_ERR_FORMAT, "%s", reason);
+    channel_t old{};
+    lock();
+    channel_t* c = findChannel(channel);
+    if (c) {
+        old.nextState = c->nextState, old.nextDecoder = c->nextDecoder;
+        c->nextSound = sound;
+        c->nextState = state;
+        c->nextDecoder = sound ? audio.sounds[index]->decoder : nullptr;
+    } else {
+        old.state = state, old.decoder = sound ? audio.sounds[index]->decoder : nullptr;
+    }
+    unlock();
+    closeDecoders(&old); // the one replaced, or the new one when the channel is gone
+    return c ? AUDIO_OK : failWith(AUDIO_ERR_INVALID_HANDLE, "no such channel");
+}
+
+audioResult_t audioChannelTakeMove(audioChannel_t channel, int* moved)
+{
+    assert(moved);
+    channel_t done{};
+    lock();
+    channel_t* c = channelOf(channel);
+    *moved = c ? c->movedOn : 0;
+    if (c) {
+        done.doneState = c->doneState, done.doneDecoder = c->doneDecoder;
+        c->movedOn = 0;
+        c->doneSound = 0, c->doneState = nullptr, c->doneDecoder = nullptr;
+    }
+    unlock();
+    closeDecoders(&done);
+    return c ? AUDIO_OK : failWith(AUDIO_ERR_INVALID_HANDLE, "no such channel");
 }
 
 audioResult_t audioChannelSetPaused(audioChannel_t channel, int paused)

@@ -52,10 +52,21 @@ void audioShutdown(void);
 audioResult_t audioSystemCreateSound(const char* path, audioSound_t* sound);
 // The same from bytes in memory, which are copied.
 audioResult_t audioSystemCreateSoundMemory(const void* data, size_t size, audioSound_t* sound);
+const size_t AUDIO_TAG_SIZE = 1024; // longer tags are cut
+
+// What a music file says of itself; "" where it says nothing.
+struct audioTags_t {
+    char title[AUDIO_TAG_SIZE];
+    char artist[AUDIO_TAG_SIZE];
+    char album[AUDIO_TAG_SIZE];
+};
+
 // A music file's length in seconds (negative when the file does not say)
 // and its own title ("" when it has none), read from its header without
 // loading or decoding the music; needs no audio system.
 audioResult_t audioReadInfo(const char* path, double* seconds, char* title, size_t titleSize);
+// The same with title, artist and album.
+audioResult_t audioReadTags(const char* path, double* seconds, audioTags_t* tags);
 // Non-zero when a file named *.`extension` (any case, no dot) is of a kind
 // some decoder plays: a guess from the name, costing no look at the file.
 int audioPlaysExtension(const char* extension);
@@ -70,6 +81,14 @@ audioResult_t audioChannelIsPlaying(audioChannel_t channel, int* playing);
 // `ended` = 1 once the channel has played its sound to the end (a channel
 // that ended is freed by the next audioSystemPlaySound or audioSystemClose).
 audioResult_t audioChannelGetEnded(audioChannel_t channel, int* ended);
+// Queues `sound` behind what the channel plays, on a decoder of its own
+// opened now: when the channel's sound runs out, the channel goes on with
+// it from the next sample, with no gap (a person's NEXT still restarts).
+// A later call replaces the queued sound; sound 0 takes it back.
+audioResult_t audioChannelQueueNext(audioChannel_t channel, audioSound_t sound);
+// `moved` = 1 once after the channel went on into its queued sound (the
+// sound it left may then be released).
+audioResult_t audioChannelTakeMove(audioChannel_t channel, int* moved);
 // Positions in milliseconds only.
 audioResult_t audioChannelSetPosition(audioChannel_t channel, uint32_t position, audioTimeUnit_t unit);
 // Milliseconds, or a module's order or row, as of the last mixed block;

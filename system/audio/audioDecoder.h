@@ -7,6 +7,8 @@
 // close, and delivers stereo float frames at the rate asked for at open.
 // Decoders are not thread-safe: one state is used by one thread at a time.
 
+#include "system/audio/audio.h"
+
 #include <cstddef>
 
 struct audioDecoder_t {
@@ -23,11 +25,10 @@ struct audioDecoder_t {
     void (*close)(void* state);
     // Tracker modules only (null otherwise): the current order and row.
     void (*modulePosition)(void* state, int* order, int* row);
-    // Reads only what a length and a title need, decoding nothing: the
+    // Reads only what a length and the tags need, decoding nothing: the
     // length in seconds (negative when the bytes do not say) and the file's
-    // own title ("" when it has none). 0 when open would refuse the bytes.
-    int (*info)(const unsigned char* data, size_t size, int rate, double* seconds, char* title,
-                size_t titleSize);
+    // own tags (each "" when it has none). 0 when open would refuse the bytes.
+    int (*info)(const unsigned char* data, size_t size, int rate, double* seconds, audioTags_t* tags);
     // Non-zero when a file named *.`extension` (lower case, no dot) is of a
     // kind this decoder plays.
     int (*playsExtension)(const char* extension);

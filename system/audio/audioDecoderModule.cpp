@@ -83,7 +83,7 @@ void modulePosition(void* opaque, int* order, int* row)
 // The samples are skipped (they are most of a module's bytes and play no
 // part in its length); the length is the library's estimate, found by
 // stepping through the patterns without rendering.
-int info(const unsigned char* data, size_t size, int, double* seconds, char* title, size_t titleSize)
+int info(const unsigned char* data, size_t size, int, double* seconds, audioTags_t* tags)
 {
     static const openmpt_module_initial_ctl skip[] = {
         {"load.skip_samples", "1"}, {"load.skip_plugins", "1"}, {nullptr, nullptr}};
@@ -92,9 +92,13 @@ int info(const unsigned char* data, size_t size, int, double* seconds, char* tit
     if (!module)
         return 0;
     *seconds = openmpt_module_get_duration_seconds(module);
-    const char* name = openmpt_module_get_metadata(module, "title");
-    snprintf(title, titleSize, "%s", name ? name : "");
-    openmpt_free_string(name);
+    const char* title = openmpt_module_get_metadata(module, "title");
+    const char* artist = openmpt_module_get_metadata(module, "artist");
+    snprintf(tags->title, sizeof tags->title, "%s", title ? title : "");
+    snprintf(tags->artist, sizeof tags->artist, "%s", artist ? artist : "");
+    tags->album[0] = 0; // modules carry none
+    openmpt_free_string(title);
+    openmpt_free_string(artist);
     openmpt_module_destroy(module);
     return 1;
 }

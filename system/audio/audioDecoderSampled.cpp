@@ -18,6 +18,10 @@
 namespace {
 
 const int CHUNK = 1024;       // frames read from the file at a time
+// Input frames before a converted song's first sample and after its last
+// that the converter is fed so its filter has the song's own shape at both
+// edges instead of a cliff to zero: enough for the filter's half length.
+const long LEAD_LEAST = 256;
 const int MOST_CHANNELS = 256; // more is no music file
 const float SIDE = 0.70710678f; // a centre or rear channel folded into both sides at -3 dB
 
@@ -50,7 +54,23 @@ struct sampledState_t {
     float* input;         // CHUNK frames as the file has them
     float feed[CHUNK * 2]; // stereo frames handed to the resampler
     int ended;            // the file gave out once: nothing more is read until a seek
+    // The converter's edges: before the first sample, the song's start
+    // mirrored through that sample (value and slope run on), and the same
+    // past its end. The lead's output is dropped and the output is cut
+    // where the song's own time ends, so a song that follows another
+    // starts on its own first sample with no filter edge or tail.
+    long lead;            // input frames of each edge; 0: none (no whole ratio)
+    long leadOutput;      // the output frames the lead-in makes, a whole number
+    int phase;            // where the feed stands: the edge, the song or past it
+    long dropLeft;        // output of the lead-in still to drop
+    double fed;           // song frames fed since the start or the last seek
+    long long given;      // output frames handed out since then
+    long long limit;      // where the output ends; -1 until the song has ended
+    float edge[CHUNK * 2]; // the mirrored frames for the converter
+    float tail[CHUNK * 2]; // the song's last `lead` frames so far
 };
+
+enum { FEED_LEAD_IN, FEED_HEAD, FEED_SONG, FEED_DONE };
 
 // --- libsndfile reads the bytes in memory through these -------------------
 
@@ -151,11 +171,99 @@ size_t readStereo(sampledState_t* state, float* stereo, size_t frames)
     return done;
 }
 
+// `count` frames mirrored through the frame at `pivot` of `from`, stepping
+// `direction` (−1: the frames before a start, 1: after an end) into `out`,
+// which is written in play order.
+void mirror(const float* from, long frames, long pivot, int direction, long count, float* out)
+{
+    for (long k = 1; k <= count; k++) {
+        long at = pivot - direction * k;
+        at = at < 0 ? 0 : at >= frames ? frames - 1 : at;
+        long to = direction < 0 ? count - k : k - 1;
+        for (int c = 0; c < 2; c++)
+            out[to * 2 + c] = 2 * from[pivot * 2 + c] - from[at * 2 + c];
+    }
+}
+
+// Keeps the last `lead` frames of the song fed so far.
+void keepTail(sampledState_t* state, const float* frames, long count)
+{
+    long keep = count < state->lead ? count : state->lead;
+    memmove(state->tail, state->tail + keep * 2, sizeof(float) * size_t(state->lead - keep) * 2);
+    memcpy(state->tail + (state->lead - keep) * 2, frames + (count - keep) * 2, sizeof(float) * size_t(keep) * 2);
+}
+
 long feedResampler(void* user, float** data)
 {
     sampledState_t* state = static_cast<sampledState_t*>(user);
-    *data = state->feed;
-    return long(readStereo(state, state->feed, CHUNK));
+    long got = 0;
+    if (state->phase == FEED_LEAD_IN && state->lead) {
+        got = long(readStereo(state, state->feed, size_t(state->lead)));
+        state->phase = FEED_HEAD;
+        if (got > 0) {
+            mirror(state->feed, got, 0, -1, state->lead, state->edge);
+            state->fed = double(got);
+            keepTail(state, state->feed, got);
+            *data = state->edge;
+            return state->lead;
+        }
+    } else if (state->phase == FEED_HEAD) {
+        state->phase = FEED_SONG;
+        *data = state->feed;
+        return long(state->fed);
+    } else if (state->phase != FEED_DONE) {
+        state->phase = FEED_SONG;
+        got = long(readStereo(state, state->feed, CHUNK));
+        state->fed += double(got);
+        if (got > 0 && state->lead)
+            keepTail(state, state->feed, got);
+    }
+    if (got > 0 || state->phase == FEED_DONE) {
+        *data = state->feed;
+        return got;
+    }
+    // The song has ended: where its output ends is now known.
+    state->phase = FEED_DONE;
+    state->limit = (long long)(std::ceil(state->fed * state->ratio - 1e-9));
+    if (!state->lead || state->fed < 1)
+        return 0;
+    long have = state->fed < double(state->lead) ? long(state->fed) : state->lead;
+    const float* last = state->tail + (state->lead - have) * 2;
+    mirror(last, have, have - 1, 1, state->lead, state->edge);
+    *data = state->edge;
+    return state->lead;
+}
+
+// Back to the song's start, or a seek's landing: the edges begin anew.
+void restartFeed(sampledState_t* state)
+{
+    state->phase = FEED_LEAD_IN;
+    state->dropLeft = state->leadOutput;
+    state->fed = 0;
+    state->given = 0;
+    state->limit = -1;
+}
+
+long greatestDivisor(long a, long b)
+{
+    while (b) {
+        long t = a % b;
+        a = b;
+        b = t;
+    }
+    return a;
+}
+
+// The edges need a lead whose output is a whole number of frames, so the
+// song's first sample lands on an output sample: true of every common
+// pair of rates (48000 to 44100: 160 in, 147 out).
+void chooseLead(sampledState_t* state, int rate)
+{
+    long divisor = greatestDivisor(state->info.samplerate, rate);
+    long in = state->info.samplerate / divisor, out = rate / divisor;
+    long units = (LEAD_LEAST + in - 1) / in;
+    state->lead = units * in <= CHUNK ? units * in : 0;
+    state->leadOutput = state->lead ? units * out : 0;
 }
 
 // --- the table entry -------------------------------------------------------
@@ -293,8 +401,11 @@ void* open(const unsigned char* data, size_t size, int rate, char* reason, size_
     state->input = static_cast<float*>(malloc(sizeof(float) * CHUNK * size_t(state->info.channels)));
     state->ratio = double(rate) / double(state->info.samplerate);
     int error = 0;
-    if (state->info.samplerate != rate)
+    if (state->info.samplerate != rate) {
+        chooseLead(state, rate);
+        restartFeed(state);
         state->resampler = src_callback_new(feedResampler, SRC_SINC_FASTEST, 2, &error, state);
+    }
     if (!state->input || error) {
         snprintf(reason, reasonSize, "%s", error ? src_strerror(error) : "out of memory");
         close(state);
@@ -308,8 +419,22 @@ size_t read(void* opaque, float* stereo, size_t frames)
     sampledState_t* state = static_cast<sampledState_t*>(opaque);
     if (!state->resampler)
         return readStereo(state, stereo, frames);
+    while (state->dropLeft > 0) { // the lead-in's output is no part of the song
+        long want = state->dropLeft < long(frames) ? state->dropLeft : long(frames);
+        long dropped = src_callback_read(state->resampler, state->ratio, want, stereo);
+        if (dropped <= 0)
+            return 0;
+        state->dropLeft -= dropped;
+    }
+    if (state->limit >= 0 && state->given >= state->limit)
+        return 0;
     long got = src_callback_read(state->resampler, state->ratio, long(frames), stereo);
-    return got > 0 ? size_t(got) : 0;
+    if (got <= 0)
+        return 0;
+    if (state->limit >= 0 && state->given + got > state->limit)
+        got = long(state->limit - state->given); // the lead-out's output is no part of it either
+    state->given += got;
+    return size_t(got);
 }
 
 // A damaged Ogg page can claim a length far beyond what the bytes could
@@ -338,24 +463,31 @@ double seek(void* opaque, double seconds)
         return -1;
     if (frame > 9e18 || sf_seek(state->file, sf_count_t(frame), SEEK_SET) < 0)
         return -1;
-    if (state->resampler)
+    if (state->resampler) {
         src_reset(state->resampler);
+        restartFeed(state);
+    }
     state->ended = 0;
     return frame / state->info.samplerate;
 }
 
 // libsndfile finds the length in the header (WAV, FLAC), from the last
 // page (Ogg) or from the frame count or bit rate (MP3): no audio is decoded.
-int info(const unsigned char* data, size_t size, int rate, double* seconds, char* title,
-         size_t titleSize)
+// The tags come as libsndfile gives them: RIFF INFO, Vorbis comments (FLAC,
+// Ogg) and ID3 (MP3).
+int info(const unsigned char* data, size_t size, int rate, double* seconds, audioTags_t* tags)
 {
     char reason[256];
     sampledState_t* state = openFile(data, size, rate, reason, sizeof reason);
     if (!state)
         return 0;
     *seconds = lengthKnown(state) ? double(state->info.frames) / state->info.samplerate : -1.0;
-    const char* tag = sf_get_string(state->file, SF_STR_TITLE);
-    snprintf(title, titleSize, "%s", tag ? tag : "");
+    const char* title = sf_get_string(state->file, SF_STR_TITLE);
+    const char* artist = sf_get_string(state->file, SF_STR_ARTIST);
+    const char* album = sf_get_string(state->file, SF_STR_ALBUM);
+    snprintf(tags->title, sizeof tags->title, "%s", title ? title : "");
+    snprintf(tags->artist, sizeof tags->artist, "%s", artist ? artist : "");
+    snprintf(tags->album, sizeof tags->album, "%s", album ? album : "");
     close(state);
     return 1;
 }

@@ -19,11 +19,17 @@
 
 namespace {
 
+// The bundled list keeps its fixed table; lists a person names grow the
+// table as far as memory allows.
 const int SONG_TABLE_SIZE = 256;
+const int FIRST_TABLE_CAPACITY = 64;
 const int TEXT_SIZE = 4096; // the reader's line, title and file name buffers
 const int CHANNELS = 512;
 const int VOLUME_FULL = 100;
 const int VOLUME_STEP = 5;
+// How long before a song's end the one after it is opened and queued
+// behind it: time enough for a slow disk, little memory held twice.
+const float QUEUE_AHEAD_SECONDS = 5.0f;
 
 struct song_t {
     uint32_t length; // whole seconds; read back as a signed int
@@ -38,10 +44,13 @@ struct song_t {
     // must not open every file in it.
     int detailsPending;
     int titleFromFile;
+    char* artist; // from the file's tags; null when it names none
+    char* album;
 };
 
 struct soundState_t {
-    song_t songs[SONG_TABLE_SIZE];
+    song_t* songs = nullptr; // grows by doubling: NEXT and the getters stay O(1)
+    int capacity = 0;
     int song_i = 0;
     int song_current = 0;
     int song_playing = 0;
@@ -67,6 +76,11 @@ struct soundState_t {
     int orderSize = 0;
     int orderAt = 0;      // where song_current stands in it
     uint32_t random = 0x9E3779B9u;
+    // The song queued to follow the playing one with no gap (-1: none),
+    // its sound and where it stands in the shuffle order.
+    int queuedSong = -1;
+    int queuedOrderAt = 0;
+    audioSound_t queuedSound = 0;
 };
 
 soundState_t state;
@@ -255,26 +269,35 @@ uint32_t wholeSeconds(double seconds)
     return seconds >= double(INT_MAX) ? uint32_t(INT_MAX) : uint32_t(seconds);
 }
 
-// Reads an entry's length, and its own title where it has one, the first
-// time either is asked for. The music's length replaces the list's; a file
-// that cannot be read, or does not tell its length, keeps what the list
-// said (0 when nothing) and its name; playing it says why.
+// A tag as an owned UTF-8 copy; null when the file names nothing.
+char* tagText(const char* tag)
+{
+    if (!tag[0])
+        return nullptr;
+    char text[TEXT_SIZE];
+    soundTextToUtf8(tag, text, sizeof text);
+    return strdup(text);
+}
+
+// Reads an entry's length and tags the first time any is asked for. The
+// music's length replaces the list's; a file that cannot be read, or does
+// not tell its length, keeps what the list said (0 when nothing) and its
+// name; playing it says why. The file's title replaces only a title made
+// from its name: a list's own title is what its writer chose.
 void readDetails(song_t* entry)
 {
     if (!entry->detailsPending)
         return;
     entry->detailsPending = 0;
     double seconds = -1;
-    char tag[TEXT_SIZE];
-    if (audioReadInfo(entry->filename, &seconds, tag, sizeof tag) != AUDIO_OK)
+    audioTags_t tags;
+    if (audioReadTags(entry->filename, &seconds, &tags) != AUDIO_OK)
         return;
     if (seconds > 0)
         entry->length = wholeSeconds(seconds);
-    if (!entry->titleFromFile || !tag[0])
-        return;
-    char title[TEXT_SIZE];
-    soundTextToUtf8(tag, title, sizeof title);
-    char* name = strdup(title);
+    entry->artist = tagText(tags.artist);
+    entry->album = tagText(tags.album);
+    char* name = entry->titleFromFile ? tagText(tags.title) : nullptr;
     if (!name)
         return;
     free(entry->name);
@@ -311,8 +334,11 @@ void setCaption(int i)
     char lengthText[16]; // room for any int, so a negative length is not cut
     snprintf(lengthText, sizeof lengthText, "%02d:%02d", length / 60, length % 60);
     char caption[512];
-    snprintf(caption, sizeof caption, "%02d/%02d. %s (%s)", soundGetTrackNumber(i), state.song_i,
-             state.songs[i].name, lengthText);
+    char title[sizeof caption]; // cut by the caption's size anyway
+    soundSongDisplayName(i, title, sizeof title);
+    if (snprintf(caption, sizeof caption, "%02d/%02d. %s (%s)", soundGetTrackNumber(i), state.song_i, title,
+             lengthText) < 0)
+        return;
     windowSetTitle(caption);
 }
 
@@ -421,6 +447,86 @@ void songEnded(int unplayable)
     }
 }
 
+// --- the next song, queued behind the playing one ---------------------------------
+
+// The song songEnded would choose when the playing one ends by itself, or
+// -1 when that is no gapless change: the list ends, a shuffle round is
+// over (a new one is drawn then), or either song is the bundled list's.
+int upcoming(int* orderAt)
+{
+    *orderAt = state.orderAt;
+    if (!state.songs[state.song_current].lengthFromMusic)
+        return -1;
+    if (state.repeat == SOUND_REPEAT_ONE)
+        return state.song_current;
+    if (atLastOfRound() && (state.repeat == SOUND_REPEAT_OFF || shuffling()))
+        return -1;
+    int next = neighbour(1, orderAt);
+    return state.songs[next].lengthFromMusic ? next : -1;
+}
+
+void releaseQueued(void)
+{
+    if (state.queuedSound && state.queuedSound != state.songs[state.song_current].sound)
+        audioSoundRelease(state.queuedSound);
+    state.queuedSong = -1;
+    state.queuedSound = 0;
+}
+
+// Keeps the channel's queued song equal to what would follow now (the
+// modes may change while a song plays), opened a little before the end.
+void queueUpcoming(void)
+{
+    int orderAt = 0;
+    int want = upcoming(&orderAt);
+    if (want == state.queuedSong && orderAt == state.queuedOrderAt)
+        return;
+    int length = int(state.songs[state.song_current].length);
+    if (want >= 0 && length > 0 && soundGetSongPosition() < float(length) - QUEUE_AHEAD_SECONDS)
+        return;
+    audioChannelQueueNext(state.channel, 0);
+    releaseQueued();
+    state.queuedSong = want; // also when it will not open: tried once, not every frame
+    state.queuedOrderAt = orderAt;
+    if (want < 0)
+        return;
+    audioSound_t sound = state.songs[state.song_current].sound;
+    if (want != state.song_current && audioSystemCreateSound(state.songs[want].filename, &sound) != AUDIO_OK)
+        return;
+    if (audioChannelQueueNext(state.channel, sound) != AUDIO_OK) {
+        if (sound != state.songs[state.song_current].sound)
+            audioSoundRelease(sound);
+        return;
+    }
+    state.queuedSound = sound;
+}
+
+// The channel went on into the queued song: the player follows without
+// touching the sound.
+void followQueued(void)
+{
+    int moved = 0;
+    if (audioChannelTakeMove(state.channel, &moved) != AUDIO_OK || !moved)
+        return;
+    song_t* old = &state.songs[state.song_current];
+    if (old->sound != state.queuedSound)
+        audioSoundRelease(old->sound);
+    old->sound = 0;
+    int next = state.queuedSong;
+    if (next != state.song_current)
+        printf("current_song:%d, song_i:%d, modulo:%d\n", state.song_current, state.song_i, next);
+    state.song_current = next;
+    state.orderAt = state.queuedOrderAt;
+    state.songs[next].sound = state.queuedSound;
+    state.queuedSong = -1;
+    state.queuedSound = 0;
+    state.unplayableInARow = 0;
+    state.timePosition = 0;
+    readDetails(&state.songs[next]);
+    setCaption(next);
+    state.song_play_time_start = timerGetTime();
+}
+
 // A song that ends with its music is followed by the next the moment the
 // audio layer reports its channel's end. One that would not play at all is
 // passed over at once, unless none of the last round of songs played:
@@ -497,10 +603,30 @@ void soundLoadPlaylist(const char* path)
     free(text);
 }
 
-int soundAddSongToPlaylist(const char* filename, const char* title, int length)
+// Room for one more entry: the bundled list stops at its fixed size, a
+// person's own grows the table by doubling.
+static int makeRoom(int limit)
+{
+    if (state.song_i >= limit)
+        return 0;
+    if (state.song_i < state.capacity)
+        return 1;
+    int capacity = state.capacity ? state.capacity * 2 : FIRST_TABLE_CAPACITY;
+    if (capacity > limit)
+        capacity = limit;
+    void* grown = realloc(state.songs, sizeof(song_t) * size_t(capacity));
+    if (!grown)
+        return 0;
+    state.songs = static_cast<song_t*>(grown);
+    memset(state.songs + state.capacity, 0, sizeof(song_t) * size_t(capacity - state.capacity));
+    state.capacity = capacity;
+    return 1;
+}
+
+static int addEntry(const char* filename, const char* title, int length, int limit)
 {
     assert(filename && title);
-    if (state.song_i >= SONG_TABLE_SIZE)
+    if (!makeRoom(limit))
         return -1;
     char* name = strdup(title);
     char* file = strdup(filename);
@@ -509,13 +635,19 @@ int soundAddSongToPlaylist(const char* filename, const char* title, int length)
         free(file);
         return -1;
     }
-    int i = state.song_i;
+    int i = state.song_i++;
+    state.songs[i] = song_t{};
     state.songs[i].length = uint32_t(length);
     state.songs[i].name = name;
     state.songs[i].filename = file;
-    state.songs[i].lengthFromMusic = state.songs[i].detailsPending = state.songs[i].titleFromFile = 0;
-    printf("%02d: filename:'%s', title:'%s', length:'%d'\n", i, file, name, length);
-    state.song_i++;
+    return i;
+}
+
+int soundAddSongToPlaylist(const char* filename, const char* title, int length)
+{
+    int i = addEntry(filename, title, length, SONG_TABLE_SIZE);
+    if (i >= 0)
+        printf("%02d: filename:'%s', title:'%s', length:'%d'\n", i, filename, title, length);
     return i;
 }
 
@@ -528,7 +660,9 @@ int soundAddSongWithoutLength(const char* filename, const char* title, int liste
         soundTextTitleFromFile(filename, fromName, sizeof fromName);
         title = fromName[0] ? fromName : filename;
     }
-    int i = soundAddSongToPlaylist(filename, title, listedLength > 0 ? listedLength : 0);
+    // No console line per entry: a library of a hundred thousand songs
+    // would spend longer printing than reading its folders.
+    int i = addEntry(filename, title, listedLength > 0 ? listedLength : 0, INT_MAX);
     if (i < 0)
         return -1;
     state.songs[i].lengthFromMusic = 1;
@@ -542,8 +676,9 @@ void soundClearPlaylist(void)
     for (int i = 0; i < state.song_i; i++) {
         free(state.songs[i].name);
         free(state.songs[i].filename);
-        state.songs[i].name = nullptr;
-        state.songs[i].filename = nullptr;
+        free(state.songs[i].artist);
+        free(state.songs[i].album);
+        state.songs[i] = song_t{};
     }
     state.song_i = 0;
 }
@@ -577,6 +712,31 @@ const char* soundGetSongName(int song)
         return "";
     readDetails(&state.songs[song]);
     return state.songs[song].name;
+}
+
+const char* soundGetSongArtist(int song)
+{
+    if (!isSong(song))
+        return "";
+    readDetails(&state.songs[song]);
+    return state.songs[song].artist ? state.songs[song].artist : "";
+}
+
+const char* soundGetSongAlbum(int song)
+{
+    if (!isSong(song))
+        return "";
+    readDetails(&state.songs[song]);
+    return state.songs[song].album ? state.songs[song].album : "";
+}
+
+void soundSongDisplayName(int song, char* out, size_t outSize)
+{
+    const char* artist = soundGetSongArtist(song);
+    if (artist[0])
+        snprintf(out, outSize, "%s \xE2\x80\x93 %s", artist, soundGetSongName(song)); // an en dash
+    else
+        snprintf(out, outSize, "%s", soundGetSongName(song));
 }
 
 int soundGetTrackNumber(int song)
@@ -693,6 +853,10 @@ void soundCheckPlayer(void)
     if (!state.song_playing || state.paused || !isSong(state.song_current))
         return;
     if (state.songs[state.song_current].lengthFromMusic) {
+        if (state.channel) {
+            followQueued();
+            queueUpcoming();
+        }
         checkMusicEnd();
         return;
     }
@@ -730,7 +894,9 @@ void soundFree(void)
 {
     audioSystemClose();
     state.channel = 0;
-    for (int i = 0; i < SONG_TABLE_SIZE; i++)
+    state.queuedSong = -1;
+    state.queuedSound = 0;
+    for (int i = 0; i < state.song_i; i++)
         state.songs[i].sound = 0;
 }
 
@@ -745,6 +911,7 @@ void soundReset(void)
 {
     soundDeinit();
     free(state.order);
+    free(state.songs);
     state = soundState_t();
 }
 

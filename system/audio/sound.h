@@ -20,14 +20,23 @@ int soundGetCurrentSong(void);
 int soundGetSongLength(int song);
 const char* soundGetSongFilename(int song);
 const char* soundGetSongName(int song);
+// From the file's tags, read with its length; "" when it names none.
+const char* soundGetSongArtist(int song);
+const char* soundGetSongAlbum(int song);
+// "Artist – Title" when the artist is known, else the title: what the
+// caption and the song label show.
+void soundSongDisplayName(int song, char* out, size_t outSize);
 int soundGetTrackNumber(int song); // the number shown to the user: song + 1
 
 // --- lists a person names (--playlist) ---
 // Empties the table and fills it from `path`: a PLS or M3U / M3U8 playlist,
-// a folder (its music files by name, one level) or a single music file.
+// a folder (its music files, every level below it, in path order) or a
+// single music file. Such lists have no fixed ceiling: the table grows.
 // Entries without a length take the music's own. 0, with a one-line
 // reason, when the path cannot be read or holds no songs.
 int soundOpenPlaylist(const char* path, char* reason, size_t reasonSize);
+// The same, appending to the table: several paths make one list.
+int soundAddPlaylist(const char* path, char* reason, size_t reasonSize);
 // The PLS reader for such lists: an entry needs only its File; it is
 // complete when the next entry's first line arrives (another track number,
 // or a key it already has) or the text ends. Its title, when it has none,

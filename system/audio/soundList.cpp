@@ -6,10 +6,10 @@
 #include "system/audio/sound.h"
 
 #include "system/audio/audio.h"
+#include "system/audio/soundFolder.h"
 #include "system/audio/soundText.h"
 #include "system/io/io.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <cassert>
@@ -109,87 +109,6 @@ void parseM3uLine(m3uReader_t* reader)
         addM3uEntry(reader, line);
 }
 
-// --- folders -----------------------------------------------------------------
-
-int playableName(const char* name)
-{
-    // Hidden files include the "._" companions some systems leave beside
-    // every music file they copy.
-    const char* dot = strrchr(name, '.');
-    return name[0] != '.' && dot && audioPlaysExtension(dot + 1);
-}
-
-int isRegularFile(const char* folder, const struct dirent* entry)
-{
-    if (entry->d_type == DT_REG)
-        return 1;
-    if (entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK)
-        return 0;
-    char path[TEXT_SIZE + 256]; // a folder path and one name
-    snprintf(path, sizeof path, "%s/%s", folder, entry->d_name);
-    struct stat info;
-    return stat(path, &info) == 0 && S_ISREG(info.st_mode);
-}
-
-int byName(const void* a, const void* b)
-{
-    return strcmp(*static_cast<char* const*>(a), *static_cast<char* const*>(b));
-}
-
-// The names of the folder's music files (by their extension: no file is
-// opened), sorted; null with a reason when the folder cannot be read.
-char** listMusic(const char* folder, size_t* count, char* reason, size_t reasonSize)
-{
-    DIR* dir = opendir(folder);
-    if (!dir) {
-        fail(reason, reasonSize, "%s", strerror(errno));
-        return nullptr;
-    }
-    size_t used = 0, capacity = 64;
-    char** names = static_cast<char**>(malloc(capacity * sizeof(char*)));
-    for (struct dirent* entry; names && (entry = readdir(dir));) {
-        if (!playableName(entry->d_name) || !isRegularFile(folder, entry))
-            continue;
-        if (used == capacity) {
-            capacity *= 2;
-            char** grown = static_cast<char**>(realloc(names, capacity * sizeof(char*)));
-            if (!grown)
-                break; // the names so far still play
-            names = grown;
-        }
-        if (!(names[used] = strdup(entry->d_name)))
-            break;
-        used++;
-    }
-    closedir(dir);
-    if (!names) {
-        fail(reason, reasonSize, "out of memory");
-        return nullptr;
-    }
-    qsort(names, used, sizeof(char*), byName);
-    *count = used;
-    return names;
-}
-
-int readFolder(const char* folder, char* reason, size_t reasonSize)
-{
-    size_t count = 0;
-    char** names = listMusic(folder, &count, reason, reasonSize);
-    if (!names)
-        return 0;
-    size_t length = strlen(folder);
-    const char* separator = length && folder[length - 1] == '/' ? "" : "/";
-    int warned = 0;
-    for (size_t i = 0; i < count; i++) {
-        char path[TEXT_SIZE];
-        snprintf(path, sizeof path, "%s%s%s", folder, separator, names[i]);
-        warnIfFull(folder, warned ? 0 : soundAddSongWithoutLength(path, nullptr, 0), &warned);
-        free(names[i]);
-    }
-    free(names);
-    return 1;
-}
-
 // --- files -------------------------------------------------------------------
 
 enum listKind_t { LIST_NONE, LIST_PLS, LIST_M3U };
@@ -284,8 +203,13 @@ void soundParseM3u(const char* text, size_t size, const char* path)
 
 int soundOpenPlaylist(const char* path, char* reason, size_t reasonSize)
 {
-    assert(path && reason && reasonSize > 0);
     soundClearPlaylist();
+    return soundAddPlaylist(path, reason, reasonSize);
+}
+
+int soundAddPlaylist(const char* path, char* reason, size_t reasonSize)
+{
+    assert(path && reason && reasonSize > 0);
     // Streams are not played (yet); saying so is clearer than the "no such
     // file" that looking the address up as a path would give.
     if (strstr(path, "://") && strncasecmp(path, "file://", 7) != 0)
@@ -299,9 +223,10 @@ int soundOpenPlaylist(const char* path, char* reason, size_t reasonSize)
     int folder = S_ISDIR(info.st_mode);
     if (!folder && !S_ISREG(info.st_mode))
         return fail(reason, reasonSize, "neither a file nor a folder");
-    if (!(folder ? readFolder(path, reason, reasonSize) : readFile(path, reason, reasonSize)))
+    int before = soundGetPlaylistSize();
+    if (!(folder ? soundFolderAdd(path, reason, reasonSize) : readFile(path, reason, reasonSize)))
         return 0;
-    if (soundGetPlaylistSize() == 0)
+    if (soundGetPlaylistSize() == before)
         return fail(reason, reasonSize, folder ? "no music files in this folder" : "no songs in this playlist");
     return 1;
 }

@@ -254,11 +254,13 @@ TEST_F(OwnListTest, FolderGivesItsMusicFilesByName)
     ASSERT_TRUE(writeTone(file("d.wav/inner.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 440, 1));
 
     EXPECT_EQ(open(dir + "/"), "");
-    ASSERT_EQ(soundGetPlaylistSize(), 4);
+    ASSERT_EQ(soundGetPlaylistSize(), 5);
     expectSong(0, file("C.mod"), "tessellune test", 1); // 16 rows of 0.12 s
     expectSong(1, file("a.wav"), "a", 2);
     expectSong(2, file("b.flac"), "Bee", 1);
     expectSong(3, file("e.WAV"), "e", 0);
+    expectSong(4, file("d.wav/inner.wav"), "inner", 1); // a folder's songs, then its subfolders'
+
 
     // One music file on its own.
     EXPECT_EQ(open(file("b.flac")), "");
@@ -409,7 +411,8 @@ TEST_F(MusicEndTest, TheNextSongStartsWhenTheMusicEnds)
     EXPECT_STREQ(title, "02/02. 2 high (00:01)");
     std::vector<float> start = render(0.5);
     EXPECT_NEAR(crossingFrequency(start.data(), start.size() / 2, 2, AUDIO_RATE), 880, 1);
-    EXPECT_NEAR(soundGetSongPosition(), 0.5, 0.012);
+    // The next song followed on the sample, 0.05 s into the last block.
+    EXPECT_NEAR(soundGetSongPosition(), 0.55, 0.012);
     fakeClockUpdateTo(100.5);
     EXPECT_EQ(checkPlayer(), "") << "no end yet, though the timer had run the first song's length";
     render(0.8);

@@ -125,13 +125,12 @@ class OwnMusic(unittest.TestCase):
             # end of the measured stretch, and 1 ms for the interpolation.
             self.assertAlmostEqual(end - start, seconds, delta=1.0 / hz + 0.001, msg=name)
         for (_, end, _), (start, _, _) in zip(runs, runs[1:]):
-            # The next song starts within the frame the end is seen and the
-            # time to load it, while the device goes on in real time: a few
-            # device blocks (23 ms each; 24 ms seen on a quiet machine). Ten
-            # blocks allow for a busy machine; a song left by a rounded
-            # length leaves 0.4 s or more.
+            # The next song is queued behind the playing one and follows on
+            # the sample; the upper bound allows for buffers of silence the
+            # disk driver writes under load (ten device blocks of 23 ms). A
+            # song left by a rounded length leaves 0.4 s or more.
             self.assertLess(start - end, 0.23, runs)
-            self.assertGreater(start - end, 0.0, runs)
+            self.assertGreater(start - end, -0.001, runs)
         for start, end, heard in runs[3:]:
             self.assertAlmostEqual(heard, SONGS[0][1], delta=2, msg="then the first again, until stopped")
             self.assertLess(end - start, SONGS[0][2])
