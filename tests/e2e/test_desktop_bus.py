@@ -32,20 +32,20 @@ class Bus:
         self.daemon = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         test.addCleanup(self.stop)
-        self.env = {"DBUS_SESSION_BUS_ADDRESS": self.daemon.stdout.readline().strip()}
+        self.env = dict(os.environ, DBUS_SESSION_BUS_ADDRESS=self.daemon.stdout.readline().strip())
         self.monitor = None
 
     def ctl(self, *args):
-        environment = dict(os.environ, **self.env)
-        result = subprocess.run(["playerctl", *args], env=environment, capture_output=True, text=True, timeout=20)
+        result = subprocess.run(["playerctl", *args], env=self.env, capture_output=True, text=True, timeout=20)
         return result.stdout.strip()
 
     def until(self, expected, *args, timeout=15.0):
-        """playerctl's answer, once it is `expected` (a request is acted on
-        in a later frame) or the time is up."""
+        """playerctl's answer, once it is `expected` (or passes that check:
+        a request is acted on in a later frame) or the time is up."""
+        check = expected if callable(expected) else expected.__eq__
         deadline = time.time() + timeout
         answer = self.ctl(*args)
-        while answer != expected and time.time() < deadline:
+        while not check(answer) and time.time() < deadline:
             time.sleep(0.1)
             answer = self.ctl(*args)
         return answer
@@ -56,10 +56,10 @@ class Bus:
         with open(self.log, "w") as out:
             self.monitor = subprocess.Popen(
                 ["dbus-monitor", "--session", "type='signal',path='/org/mpris/MediaPlayer2'"],
-                env=dict(os.environ, **self.env), stdout=out, stderr=subprocess.DEVNULL)
+                env=self.env, stdout=out, stderr=subprocess.DEVNULL)
         deadline = time.time() + 10
-        while not os.path.getsize(self.log) and time.time() < deadline:  # its own NameLost comes first
-            time.sleep(0.05)
+        while not os.path.getsize(self.log) and time.time() < deadline:
+            time.sleep(0.05)  # until it is listening: its own NameLost comes first
 
     def signals(self):
         with open(self.log) as log:
@@ -85,10 +85,9 @@ class Player:
         screen.wait_ready()
 
     def heard(self, settle=0.5, listen=1.0):
-        """(level, frequency) of what sounded during `listen` seconds from
-        `settle` seconds on. Level is the median peak of the 10 ms windows
-        that sound: under load the disk driver writes whole buffers of
-        silence of its own, which must not count."""
+        """(level, frequency) of what sounded `settle` seconds from now on:
+        the median peak of the 10 ms windows that sound, since under load the
+        disk driver writes whole buffers of silence of its own."""
         time.sleep(settle)
         self.capture.mark()
         time.sleep(listen)
@@ -139,17 +138,12 @@ class DesktopBus(unittest.TestCase):
         self.assertTrue(a.program.wait_caption(CAPTIONS[2]), a.program.caption())
 
         bus.ctl("-p", "tessellune", "position", "30")
-        deadline = time.time() + 15
-        while float(bus.ctl("-p", "tessellune", "position") or 0) < 30 and time.time() < deadline:
-            time.sleep(0.1)
-        self.assertTrue(30 <= float(bus.ctl("-p", "tessellune", "position")) < 36)
+        position = bus.until(lambda answer: float(answer or 0) >= 30, "-p", "tessellune", "position")
+        self.assertTrue(30 <= float(position) < 36, position)
         # Back by 25 s (Seek, where the above was SetPosition): the song
         # then lasts the rest of the test.
         bus.ctl("-p", "tessellune", "position", "25-")
-        deadline = time.time() + 15
-        while float(bus.ctl("-p", "tessellune", "position") or 99) > 15 and time.time() < deadline:
-            time.sleep(0.1)
-        self.assertLess(float(bus.ctl("-p", "tessellune", "position")), 15)
+        self.assertLess(float(bus.until(lambda answer: float(answer) < 15, "-p", "tessellune", "position")), 15)
 
         bus.ctl("-p", "tessellune", "volume", "0.5")
         self.assertAlmostEqual(float(bus.until("0.493039", "-p", "tessellune", "volume")), 0.5, delta=0.01)
@@ -166,8 +160,7 @@ class DesktopBus(unittest.TestCase):
 
         self.second_player_apart(a)
 
-    def second_player_apart(self, a):
-        """A second player takes a name of its own; each obeys its own."""
+    def second_player_apart(self, a):  # a second player takes a name of its own; each obeys its own
         bus = self.bus
         b = Player(self, bus, self.folder, self.music)
         Player(self, bus, self.folder, self.music, "--no-mpris")  # not on the bus at all
@@ -181,7 +174,7 @@ class DesktopBus(unittest.TestCase):
 
         subprocess.run(["dbus-send", "--session", "--type=method_call", "--dest=org.mpris.MediaPlayer2.tessellune",
                         "/org/mpris/MediaPlayer2", "org.mpris.MediaPlayer2.Quit"],
-                       env=dict(os.environ, **bus.env), check=True)
+                       env=bus.env, check=True)
         self.assertEqual(a.program.wait(), 0, a.program.stderr())
         self.assertEqual(b.program.process.poll(), None, "only the first player quit")
         b.program.close()
