@@ -4,6 +4,7 @@ and widgets reach it. What it did is judged on the sound that reached SDL's
 disk driver and on the caption, not on the bus's own answers alone."""
 
 import os
+import pathlib
 import re
 import shutil
 import statistics
@@ -60,10 +61,6 @@ class Bus:
         deadline = time.time() + 10
         while not os.path.getsize(self.log) and time.time() < deadline:
             time.sleep(0.05)  # until it is listening: its own NameLost comes first
-
-    def signals(self):
-        with open(self.log) as log:
-            return log.read().split("\nsignal ")
 
     def stop(self):
         for process in (self.monitor, self.daemon):
@@ -152,7 +149,7 @@ class DesktopBus(unittest.TestCase):
         self.assertAlmostEqual(half / loud, 0.5, delta=0.05, msg="the level halves")
 
         # The desktop was told of the pause and of each song change.
-        signals = bus.signals()
+        signals = pathlib.Path(bus.log).read_text().split("\nsignal ")
         told = [s for s in signals if "member=PropertiesChanged" in s]
         self.assertTrue(any(re.search(r'"PlaybackStatus"\s+variant\s+string "Paused"', s) for s in told), signals)
         self.assertTrue(any(re.search(r'"xesam:title"\s+variant\s+string "2 Middle"', s) for s in told), signals)
