@@ -7,6 +7,7 @@
 #include "system/player/timeString.h"
 #include "system/timer/timer.h"
 #include "system/ui/input/inputSdl.h"
+#include "system/ui/mpris/mpris.h"
 #include "system/ui/window/menu.h"
 #include "system/ui/window/window.h"
 #include "system/ui/window/windowSdl.h"
@@ -19,14 +20,14 @@
 
 namespace {
 
-enum { MUTE_SOUND, CHANGE_POSITION, RESOLUTION, FULLSCREEN, NO_MENU, PLAYLIST, NO_RESUME, SWITCH_COUNT };
+enum { MUTE_SOUND, CHANGE_POSITION, RESOLUTION, FULLSCREEN, NO_MENU, PLAYLIST, NO_RESUME, NO_MPRIS, SWITCH_COUNT };
 
 const char commandSwitches[SWITCH_COUNT][256] = {
-    "--muteSound", "--changePosition", "--resolution", "--fullscreen", "--noMenu", "--playlist", "--no-resume"};
+    "--muteSound", "--changePosition", "--resolution", "--fullscreen", "--noMenu", "--playlist", "--no-resume", "--no-mpris"};
 
 const char USAGE[] =
-    "usage: tessellune [--playlist PLAYLIST|FOLDER|FILE]... [--no-resume] [--muteSound] [--changePosition m:ss[.fff]] "
-    "[--resolution WxH] [--fullscreen 0|1] [--noMenu] [--help] [PLAYLIST|FOLDER|FILE]...";
+    "usage: tessellune [--playlist PLAYLIST|FOLDER|FILE]... [--no-resume] [--no-mpris] [--muteSound] "
+    "[--changePosition m:ss[.fff]] [--resolution WxH] [--fullscreen 0|1] [--noMenu] [--help] [PLAYLIST|FOLDER|FILE]...";
 
 // Window sides outside this range are refused: SDL reads 0 as "the desktop's
 // size", negative values wrap to huge ones, and a giant software-rendered
@@ -46,6 +47,8 @@ struct settings_t {
     int playlistCount = 0;
     const char* playlist = nullptr; // the first of them: where the list's resume state is kept
     int resume = 1;                 // own lists start where the last run left them
+    int desktopBus = 1;             // served on the session bus (off: --no-mpris)
+    char opened[4096] = "";         // the list last opened from the desktop
 };
 
 // What the song label shows when there is nothing to play.
@@ -114,6 +117,9 @@ int parseArguments(int argc, char* argv[], settings_t* settings)
         case NO_RESUME:
             settings->resume = 0;
             break;
+        case NO_MPRIS:
+            settings->desktopBus = 0;
+            break;
         default: // NO_MENU: accepted; the player screen is always shown
             break;
         }
@@ -143,11 +149,42 @@ int openOwnPlaylist(const settings_t& settings)
     return 1;
 }
 
-// A key (or a click on the progress bar) acts through the same sound
-// calls as the buttons do, one command a frame.
-void actOnCommand(void)
+// A list opened from the desktop replaces the one the run started with:
+// the place left in that one is kept first, and the next run takes up the
+// new one. One that cannot be opened leaves the old list in place.
+void openFromDesktop(settings_t* settings, const char* path)
+{
+    if (settings->muteSound)
+        return;
+    if (settings->playlist)
+        soundResumeSave(settings->playlist, soundGetCurrentSong(), soundIsPlaying() ? soundGetSongPosition() : 0);
+    soundStop();
+    char reason[512];
+    if (!soundOpenPlaylist(path, reason, sizeof reason)) {
+        fprintf(stderr, "tessellune: cannot open \"%s\" from the desktop: %s\n", path, reason);
+        if (settings->opened[0])
+            soundOpenPlaylist(settings->opened, reason, sizeof reason);
+        else if (settings->playlistCount)
+            openOwnPlaylist(*settings); // every path the run was given, as at start
+        else
+            soundLoadPlaylist("data/music/playlist.pls");
+        return;
+    }
+    snprintf(settings->opened, sizeof settings->opened, "%s", path);
+    settings->playlist = settings->opened;
+    soundSetShuffle(soundGetShuffle()); // a new round over the new list
+    soundPlaySong(0);
+}
+
+// A key (or a click on the progress bar, or a request from the desktop)
+// acts through the same sound calls as the buttons do, one command a
+// frame; the desktop's wait for a frame without a key. 1: the desktop
+// asked the player to quit.
+int actOnCommand(settings_t* settings)
 {
     playerCommand_t command = menuTakeCommand();
+    if (command.action == PLAYER_NONE)
+        command = mprisTakeCommand();
     switch (command.action) {
     case PLAYER_PLAY_PAUSE: soundTogglePause(); break;
     case PLAYER_STOP: soundStop(); break;
@@ -159,8 +196,16 @@ void actOnCommand(void)
     case PLAYER_MUTE: soundSetMuted(!soundIsMuted()); break;
     case PLAYER_SHUFFLE: soundSetShuffle(!soundGetShuffle()); break;
     case PLAYER_REPEAT: soundCycleRepeat(); break;
+    case PLAYER_PLAY: if (!soundIsPlaying() || soundIsPaused()) soundTogglePause(); break;
+    case PLAYER_PAUSE: if (soundIsPlaying() && !soundIsPaused()) soundTogglePause(); break;
+    case PLAYER_SET_VOLUME: soundSetMuted(0); soundSetVolume(int(command.value)); break;
+    case PLAYER_SET_SHUFFLE: soundSetShuffle(command.value != 0); break;
+    case PLAYER_SET_REPEAT: soundSetRepeat(int(command.value)); break;
+    case PLAYER_OPEN: openFromDesktop(settings, command.text); break;
+    case PLAYER_QUIT: return 1;
     case PLAYER_NONE: break;
     }
+    return 0;
 }
 
 void showPlayerState(void)
@@ -251,6 +296,8 @@ int SDL_main(int argc, char* argv[])
 
     if (settings.playlist && settings.resume && !settings.muteSound)
         soundResumeLoad(settings.playlist);
+    if (settings.desktopBus)
+        mprisInit();
     timerInit(-1.0f);
     if (settings.changePosition)
         timerAddTime(settings.timerPosition);
@@ -277,13 +324,18 @@ int SDL_main(int argc, char* argv[])
             soundStop();
             menu_done = 1;
         }
-        actOnCommand();
+        mprisPoll();
+        if (actOnCommand(&settings) && !menu_done) {
+            soundStop(); // the desktop's Quit: the same way out as the window's close
+            menu_done = 1;
+        }
         actOnButtons();
         gui_component_set_text(get_gui_component(5), songLabel(settings));
         SDL_GL_SwapBuffers();
         timerAdjustFramerate();
     }
 
+    mprisDeinit();
     playerDeinit();
     if (settings.playlist && !settings.muteSound)
         soundResumeSave(settings.playlist, leftSong, leftAt);

@@ -14,7 +14,7 @@ purpose=${1:-test}
 PLAY_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libsdl1.2-compat-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev
-  libpng-dev libopenmpt-dev libsndfile1-dev libsamplerate0-dev
+  libpng-dev libopenmpt-dev libsndfile1-dev libsamplerate0-dev libsystemd-dev
   xvfb xauth
 )
 # The tests on top: GoogleTest and Google Benchmark; clang with its
@@ -32,7 +32,8 @@ PLAY_COMMANDS=(c++:build-essential cmake:cmake ninja:ninja-build pkg-config:pkg-
                xvfb-run:xvfb Xvfb:xvfb xauth:xauth)
 TEST_COMMANDS=(clang++:clang /usr/lib/llvm-14/bin/llvm-symbolizer:llvm-14
                xdotool:xdotool xprop:x11-utils xwininfo:x11-utils xdpyinfo:x11-utils
-               xwd:x11-apps /usr/bin/python3:python3 valgrind:valgrind)
+               xwd:x11-apps /usr/bin/python3:python3 valgrind:valgrind
+               dbus-daemon:dbus-daemon dbus-monitor:dbus-bin playerctl:playerctl)
 
 case "$purpose" in
   play) packages=("${PLAY_PACKAGES[@]}"); commands=("${PLAY_COMMANDS[@]}") ;;

@@ -72,7 +72,8 @@ def press_play(program, caption):
 
 
 def lines(text):
-    return [line for line in text.splitlines() if line]
+    """Standard error's lines besides the one about the missing bus."""
+    return [line for line in xtools.without_bus_line(text).splitlines() if line]
 
 
 class NoAudioDevice(unittest.TestCase):
@@ -196,7 +197,7 @@ class ReadOnlyWorkingDirectory(unittest.TestCase):
         program.close()
         self.assertEqual(program.wait(), 0, program.stderr())
         # It writes nothing there, so nothing fails and nothing is said.
-        self.assertEqual(program.stderr(), "")
+        self.assertEqual(lines(program.stderr()), [])
         self.assertEqual(sorted(os.listdir(self.folder)), ["data"])
 
     def test_editor_saves_fail_with_one_line_each_and_it_goes_on(self):
@@ -215,7 +216,7 @@ class ReadOnlyWorkingDirectory(unittest.TestCase):
         self.assertEqual(sorted(os.listdir(self.folder)), ["data"])
         xtools.xdotool("key", "Escape")
         self.assertEqual(program.wait(), 0, program.stderr())
-        self.assertEqual(program.stderr(), "")
+        self.assertEqual(lines(program.stderr()), [])
         self.assertNotIn("saved", program.stdout())
 
 

@@ -124,8 +124,17 @@ enum playerAction_t {
     PLAYER_MUTE,        // 'm'
     PLAYER_SHUFFLE,     // 'z'
     PLAYER_REPEAT,      // 'r': list -> one -> off -> list
+    // The desktop's requests (system/ui/mpris), beside the keys' ones.
+    PLAYER_PLAY,        // resumes or starts; nothing while playing
+    PLAYER_PAUSE,       // pauses; nothing unless playing
+    PLAYER_SET_VOLUME,  // value: percent
+    PLAYER_SET_SHUFFLE, // value: 0 or 1
+    PLAYER_SET_REPEAT,  // value: SOUND_REPEAT_*
+    PLAYER_OPEN,        // text: a file, folder or list (path or file:// URI) to play
+    PLAYER_QUIT,        // ends the program as the window's close does
 };
-struct playerCommand_t { playerAction_t action; float value; };
+// text: borrowed from whoever gave the command, null when it has none.
+struct playerCommand_t { playerAction_t action; float value; const char* text; };
 // The command this frame's key, or click/drag on the progress bar, stands for; PLAYER_NONE when none.
 // Taking it clears it, so the main loop acts once. A key held down repeats
 // only seeking and volume; Escape and Return stand for nothing.

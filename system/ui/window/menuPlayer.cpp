@@ -85,7 +85,7 @@ menuPlayer_t player;
 
 playerCommand_t commandOf(playerAction_t action, float value)
 {
-    playerCommand_t command = {action, value};
+    playerCommand_t command = {action, value, nullptr};
     return command;
 }
 
