@@ -13,6 +13,12 @@ namespace {
 
 const float SEEK_SHORT = 5.0f, SEEK_LONG = 60.0f; // seconds
 const float VOLUME_STEP = 5.0f;                    // percent
+// A seek or volume key held this long starts acting again, every
+// REPEAT_EVERY seconds while it stays down.
+const float REPEAT_AFTER = 0.5f, REPEAT_EVERY = 0.1f;
+// Queued key releases looked at before a held key acts again (a frame's
+// events are far fewer).
+const int QUEUE_LOOK = 64;
 // The volume is shown large this long after it changed: long enough to read
 // while a key is held, short enough not to stay in the way.
 const float VOLUME_SHOWN_SECONDS = 1.5f;
@@ -71,6 +77,11 @@ struct menuPlayer_t {
     // Keys down and not yet released: a key-down for one of them is the
     // keyboard's repeat.
     bool held[SDLK_LAST];
+    // The held key that repeats (seeking, volume), SDLK_UNKNOWN for none,
+    // its command and when it last acted (frame timer).
+    SDLKey repeating;
+    playerCommand_t repeatCommand;
+    float repeatNext;
     bool barHeld; // a left press on the bar, not yet released: motion seeks
     menuPlayerState_t state;
     bool stateSet;
@@ -132,13 +143,52 @@ SDLKey keyOf(const SDL_keysym& keysym)
 void takeKeyDown(const SDL_keysym& keysym)
 {
     bool known = keysym.sym > 0 && keysym.sym < SDLK_LAST;
-    bool repeat = known && player.held[keysym.sym];
+    if (known && player.held[keysym.sym])
+        return; // already down: the repeat is ours (repeatHeldKey)
     if (known)
         player.held[keysym.sym] = true;
     SDLKey sym = keyOf(keysym);
-    for (const key_t& key : KEYS)
-        if (key.sym == sym && (key.repeats || !repeat))
-            player.command = commandOf(key.action, key.value);
+    for (const key_t& key : KEYS) {
+        if (key.sym != sym)
+            continue;
+        player.command = commandOf(key.action, key.value);
+        if (key.repeats && known) {
+            player.repeating = keysym.sym;
+            player.repeatCommand = player.command;
+            player.repeatNext = timerGetTime() + REPEAT_AFTER;
+        }
+    }
+}
+
+bool releaseQueued(SDLKey sym)
+{
+    SDL_Event queued[QUEUE_LOOK];
+    int count = SDL_PeepEvents(queued, QUEUE_LOOK, SDL_PEEKEVENT, SDL_KEYUPMASK);
+    for (int i = 0; i < count; i++)
+        if (queued[i].key.keysym.sym == sym)
+            return true;
+    return false;
+}
+
+// Seeking and the volume go on while their key stays down. The repeat is
+// our own, on the frame timer: SDL's, run where events are pumped, was seen
+// on a busy machine to queue a repeat behind the key's release, which then
+// looked like a second press (of any key, PREV included). A release already
+// waiting in the queue, one event a frame, ends the repeat too.
+void repeatHeldKey(void)
+{
+    SDLKey sym = player.repeating;
+    if (sym == SDLK_UNKNOWN || player.command.action != PLAYER_NONE)
+        return;
+    if (!player.held[sym] || releaseQueued(sym)) {
+        player.repeating = SDLK_UNKNOWN;
+        return;
+    }
+    float now = timerGetTime();
+    if (now < player.repeatNext)
+        return;
+    player.command = player.repeatCommand;
+    player.repeatNext = now + REPEAT_EVERY;
 }
 
 // Seconds into the song for a pointer at GUI x.
@@ -267,8 +317,8 @@ void menuPlayerInit(void)
     memset(player.held, 0, sizeof player.held);
     player.barHeld = false;
     player.linesAdded = false;
-    // Seeking and the volume go on while their key is held.
-    SDL_EnableKeyRepeat(SDL_DEFAULT_REPEAT_DELAY, SDL_DEFAULT_REPEAT_INTERVAL);
+    player.repeating = SDLK_UNKNOWN;
+    SDL_EnableKeyRepeat(0, 0); // held keys repeat through repeatHeldKey
     SDL_EnableUNICODE(1);
     SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
     SDL_SetEventFilter(keepMediaKeys);
@@ -303,8 +353,10 @@ void menuPlayerTakeEvent(const SDL_Event& event)
         break;
     case SDL_ACTIVEEVENT:
         // Keys released in another window send no release here.
-        if ((event.active.state & SDL_APPINPUTFOCUS) && !event.active.gain)
+        if ((event.active.state & SDL_APPINPUTFOCUS) && !event.active.gain) {
             memset(player.held, 0, sizeof player.held);
+            player.repeating = SDLK_UNKNOWN;
+        }
         break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
@@ -329,6 +381,7 @@ void menuPlayerDraw(void)
 
 playerCommand_t menuTakeCommand(void)
 {
+    repeatHeldKey();
     playerCommand_t command = player.command;
     player.command = commandOf(PLAYER_NONE, 0);
     return command;
