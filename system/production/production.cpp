@@ -253,6 +253,7 @@ void runLive(const options_t& o, FILE* clockLog)
     for (;;) {
         double begin = nowMs();
         timerUpdate();
+        double read = nowMs();
         if (isUserExit() || timerIsEnd())
             break;
         drawFrame(&starts);
@@ -260,8 +261,7 @@ void runLive(const options_t& o, FILE* clockLog)
         glFinish();
         double drawn = nowMs();
         if (clockLog)
-            fprintf(clockLog, "%.6f %.6f %.6f\n", drawn / 1000.0, double(timerGetTime()),
-                    double(audioDeviceFrames()) / AUDIO_RATE);
+            fprintf(clockLog, "%.6f %.6f %.6f\n", drawn / 1000.0, double(timerGetTime()), read / 1000.0);
         timerAdjustFramerate();
         work.push_back(drawn - begin);
         double now = nowMs();

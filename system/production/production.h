@@ -12,8 +12,8 @@
 // Live, the scene time is the music as it is heard (audioClock.h), the
 // frame timer paces the frames, and Escape or closing the window ends the
 // run. --clock-log writes a line per frame: CLOCK_MONOTONIC seconds when it
-// was presented, the scene time it showed, and the seconds of sound handed
-// to the audio device by then. The capture writes numbered PNG frames and sound.wav into DIR on a
+// was presented, the scene time it showed, and CLOCK_MONOTONIC seconds when
+// that time was read (the two differ by the frame's drawing). The capture writes numbered PNG frames and sound.wav into DIR on a
 // clock of frame counts. Every frame the module's notes are brought up to
 // the scene time (noteSync.h) before the scenes run. The virtual screen
 // keeps its 16:9 in any window, with black bars beside or above it.
