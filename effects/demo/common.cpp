@@ -3,7 +3,7 @@
 
 #include "effects/demo/demo.h"
 
-#include "system/audio/sound.h"
+#include "system/audio/noteSync.h"
 #include "system/graphics/font/font.h"
 #include "system/graphics/graphics.h"
 #include "system/io/io.h"
@@ -233,11 +233,8 @@ void demoReleaseAssets(void)
 
 void demoUpdateBeat(void)
 {
-    // Both asked every frame: a row one of them reports is not reported to
-    // the other, so neither may be skipped for the other's answer.
-    int hit = sound_isSync(0);
-    hit |= sound_isSync(1);
-    if (hit)
+    // The kick drives the beat; before the drums come in, the pad's chords.
+    if (noteSyncInstrument(DEMO_KICK) || noteSyncInstrument(DEMO_PAD))
         common.lastBeat = timerGetTime();
 }
 
