@@ -114,8 +114,12 @@ double audioClockRead(uint64_t nowNs)
     musicClock.running = 1;
     double music = 0;
     if (!heard(nowNs, &music)) {
+        audioPlayed_t played;
         if (!musicPaused())
             musicClock.shown += step; // no device, or the music has ended: the production goes on
+        else if (audioChannelGetPlayed(musicClock.channel, &played) == AUDIO_OK &&
+                 fabs(played.seconds - musicClock.shown) > AUDIO_CLOCK_SEEK)
+            musicClock.shown = played.seconds; // a seek while paused shows where it landed
         return musicClock.shown;
     }
     if (fabs(music - musicClock.shown) > AUDIO_CLOCK_SEEK && music > 0)

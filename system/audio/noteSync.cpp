@@ -5,6 +5,7 @@
 
 #include <libopenmpt/libopenmpt.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -196,5 +197,65 @@ int noteSyncPosition(int* order, int* row)
     }
     *order = noteState.rows[latest].order;
     *row = noteState.rows[latest].row;
+    return 1;
+}
+
+namespace {
+
+double rowLength(int i)
+{
+    if (i + 1 < noteState.rowCount)
+        return noteState.rows[i + 1].start - noteState.rows[i].start;
+    return i > 0 ? noteState.rows[i].start - noteState.rows[i - 1].start : NOTE_SYNC_PLAIN_ROW;
+}
+
+} // namespace
+
+double noteSyncRowAt(float seconds)
+{
+    int i = rowAfter(seconds) - 1;
+    if (noteState.rowCount == 0 || i < 0)
+        return seconds > 0 ? seconds / NOTE_SYNC_PLAIN_ROW : 0.0;
+    return i + (double(seconds) - noteState.rows[i].start) / rowLength(i);
+}
+
+float noteSyncRowStart(int row)
+{
+    if (row <= 0)
+        return 0.0f;
+    if (noteState.rowCount == 0)
+        return float(row * NOTE_SYNC_PLAIN_ROW);
+    int last = noteState.rowCount - 1;
+    if (row <= last)
+        return float(noteState.rows[row].start);
+    return float(noteState.rows[last].start + (row - last) * rowLength(last));
+}
+
+int noteSyncPatternStart(float seconds, int step, float* start)
+{
+    if (noteState.rowCount == 0)
+        return 0;
+    // Back to the first row of the entry playing, then entry by entry; an
+    // entry begins where the order changes (a jump back to the same order
+    // begins one too, at its row 0 or wherever the jump lands).
+    auto entryStart = [](int i) {
+        while (i > 0 && noteState.rows[i - 1].order == noteState.rows[i].order &&
+               noteState.rows[i - 1].row < noteState.rows[i].row)
+            i--;
+        return i;
+    };
+    int i = entryStart(std::max(0, rowAfter(seconds) - 1));
+    for (; step < 0 && i > 0; step++)
+        i = entryStart(i - 1);
+    for (; step > 0; step--) {
+        int next = i + 1;
+        while (next < noteState.rowCount && noteState.rows[next].order == noteState.rows[next - 1].order &&
+               noteState.rows[next].row > noteState.rows[next - 1].row)
+            next++;
+        if (next >= noteState.rowCount)
+            break;
+        i = next;
+    }
+    *start = float(noteState.rows[i].start);
     return 1;
 }

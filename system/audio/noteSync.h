@@ -30,5 +30,16 @@ int noteSyncInstrument(int instrument);
 // The order and row of the latest row reached by the last update; 0 (and
 // -1, -1) before the first.
 int noteSyncPosition(int* order, int* row);
+// Rows counted along the play order from 0, as a sync editor counts them:
+// the row under `seconds` with the part of it that has passed, and the
+// start of a row in seconds. Without a module a row lasts
+// NOTE_SYNC_PLAIN_ROW; past the last row the last row's length goes on.
+const double NOTE_SYNC_PLAIN_ROW = 0.125;
+double noteSyncRowAt(float seconds);
+float noteSyncRowStart(int row);
+// The start of the pattern `step` entries of the play order from the one
+// under `seconds` (0: its own start), kept within the play order; 0 without
+// a module.
+int noteSyncPatternStart(float seconds, int step, float* start);
 
 #endif

@@ -1,5 +1,8 @@
 #include "system/production/production.h"
 
+#include "system/production/fileWatch.h"
+#include "system/production/productionSync.h"
+
 #include "effects/playlist.h"
 #include "system/audio/audio.h"
 #include "system/audio/audioClock.h"
@@ -34,6 +37,8 @@ namespace {
 const int LARGEST_SIDE = 16384;
 const int MOST_FPS = 1000;
 const int MOST_SCENES = 64;
+const int EDITOR_PORT = 1338; // the sync editor's own
+const float SEEK_PLAIN = 5.0f; // seconds of a seek key when the music has no patterns
 // The virtual screen windowInit sets up; its proportions are kept on screen.
 const int VIRTUAL_WIDTH = 1280, VIRTUAL_HEIGHT = 720;
 
@@ -51,12 +56,15 @@ struct options_t {
     int fromGiven = 0;
     float to = -1;
     const char* toText = nullptr;
+    char editorHost[256] = "127.0.0.1";
+    int editorPort = 0; // 0: no editor
 };
 
 void printUsage(FILE* to, const char* name)
 {
     fprintf(to,
-            "usage: %s [--resolution WxH] [--fullscreen] [--to m:ss] [--stats] [--clock-log FILE]\n"
+            "usage: %s [--resolution WxH] [--fullscreen] [--from m:ss] [--to m:ss] [--stats] [--clock-log FILE]\n"
+            "          [--sync-editor [HOST:]PORT (127.0.0.1:1338)]  (Space pauses, Left/Right: a pattern back/on)\n"
             "       %s --capture DIR [--fps N] [--from m:ss] [--to m:ss] [--resolution WxH]\n",
             name, name);
 }
@@ -75,6 +83,30 @@ int readTime(const char* text, float* seconds)
     return *seconds >= 0;
 }
 
+// [HOST:]PORT, HOST or HOST:; the host stays the loopback when only a port
+// is given, the port the editor's own when only a host is.
+int readEditor(const char* value, options_t* o)
+{
+    const char* colon = strrchr(value, ':');
+    bool number = value[0] && strspn(value, "0123456789") == strlen(value);
+    if (colon || !number) {
+        size_t length = colon ? size_t(colon - value) : strlen(value);
+        if (length == 0 || length >= sizeof o->editorHost)
+            return 0;
+        memcpy(o->editorHost, value, length);
+        o->editorHost[length] = 0;
+        value = colon ? colon + 1 : "";
+    }
+    if (!*value) {
+        o->editorPort = EDITOR_PORT;
+        return 1;
+    }
+    char* end = nullptr;
+    long port = strtol(value, &end, 10);
+    o->editorPort = int(port);
+    return *end == 0 && port > 0 && port < 65536;
+}
+
 int readValue(const char* name, const char* value, options_t* o)
 {
     if (strcmp(name, "--resolution") == 0)
@@ -91,6 +123,8 @@ int readValue(const char* name, const char* value, options_t* o)
         o->fpsGiven = 1;
         return *end == 0 && fps > 0 && fps <= MOST_FPS;
     }
+    if (strcmp(name, "--sync-editor") == 0)
+        return readEditor(value, o);
     if (strcmp(name, "--from") == 0)
         return (o->fromGiven = 1) && readTime(value, &o->from);
     o->toText = value; // --to
@@ -100,7 +134,8 @@ int readValue(const char* name, const char* value, options_t* o)
 // Returns -1 to go on, otherwise the exit status.
 int parseArguments(int argc, char* argv[], options_t* o)
 {
-    static const char* const withValue[] = {"--resolution", "--capture", "--clock-log", "--fps", "--from", "--to"};
+    static const char* const withValue[] = {"--resolution", "--capture", "--clock-log", "--fps", "--from", "--to",
+                                             "--sync-editor"};
     for (int i = 1; i < argc; i++) {
         const char* a = argv[i];
         if (strcmp(a, "--help") == 0 || strcmp(a, "-h") == 0) {
@@ -121,8 +156,10 @@ int parseArguments(int argc, char* argv[], options_t* o)
             return refuse(*o, ("cannot use this value after " + std::string(a) + ":").c_str(), argv[i + 1]);
         i++;
     }
-    if (!o->capture && (o->fpsGiven || o->fromGiven))
-        return refuse(*o, "--fps and --from go with --capture, not with", o->fpsGiven ? "--fps" : "--from");
+    if (!o->capture && o->fpsGiven)
+        return refuse(*o, "--fps goes with --capture, not with", "--fps");
+    if (o->capture && o->editorPort)
+        return refuse(*o, "--sync-editor goes with a live run, not with", "--capture");
     if (o->capture && o->clockLog)
         return refuse(*o, "--clock-log goes with a live run, not with", "--capture");
     if (o->to >= 0 && o->to <= o->from)
@@ -205,20 +242,21 @@ void reportSceneStarts(sceneStarts_t* starts)
     }
 }
 
+double nowMs(void)
+{
+    return double(audioClockMonotonicNs()) / 1e6;
+}
+
 // The notes are brought up to the frame's time before any scene asks.
 void drawFrame(sceneStarts_t* starts)
 {
     noteSyncUpdate(timerGetTime());
+    productionSyncFrame(timerGetTime(), !soundIsPaused(), nowMs() / 1000.0);
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     viewReset();
     playerRun();
     reportSceneStarts(starts);
-}
-
-double nowMs(void)
-{
-    return double(audioClockMonotonicNs()) / 1e6;
 }
 
 double percentile(std::vector<double> values, double part)
@@ -238,6 +276,50 @@ void printStats(const std::vector<double>& intervals, const std::vector<double>&
            percentile(work, 0.99));
 }
 
+// Rehearsal moves the music; the clock locked to it follows (a jump is a
+// seek), and the syncs are worked out afresh for the new time.
+void seekTo(float seconds)
+{
+    soundSeekTo(seconds < 0 ? 0 : seconds);
+}
+
+void setPaused(int paused)
+{
+    if (paused != soundIsPaused())
+        soundTogglePause();
+}
+
+void editorSetRow(uint32_t row)
+{
+    seekTo(noteSyncRowStart(int(row > uint32_t(INT32_MAX) ? INT32_MAX : row)));
+}
+
+// One pattern of the play order from the one playing (5 s without patterns).
+void seekPattern(int step)
+{
+    float now = timerGetTime();
+    float to = 0;
+    seekTo(noteSyncPatternStart(now, step, &to) ? to : now + float(step) * SEEK_PLAIN);
+}
+
+// The rehearsal keys are taken before the input module sees the events;
+// every other key goes back to it.
+void takeRehearsalKeys(void)
+{
+    SDL_Event events[16];
+    SDL_PumpEvents();
+    int count = SDL_PeepEvents(events, 16, SDL_GETEVENT, SDL_EVENTMASK(SDL_KEYDOWN));
+    for (int i = 0; i < count; i++) {
+        SDLKey key = events[i].key.keysym.sym;
+        if (key == SDLK_SPACE)
+            setPaused(!soundIsPaused());
+        else if (key == SDLK_LEFT || key == SDLK_RIGHT)
+            seekPattern(key == SDLK_LEFT ? -1 : 1);
+        else
+            SDL_PushEvent(&events[i]);
+    }
+}
+
 // The clock starts at the music's zero and the music starts after it, so
 // the first frame's time is the music's, whatever the start-up cost.
 void runLive(const options_t& o, FILE* clockLog)
@@ -249,9 +331,14 @@ void runLive(const options_t& o, FILE* clockLog)
     soundPlaySong(0);
     windowSetTitle(o.name); // the song's caption is the player's, not the production's
     audioClockFollow(soundGetChannel());
+    if (o.fromGiven)
+        seekTo(o.from);
+    productionSyncStart(o.editorHost, o.editorPort, syncEditorHandler_t{editorSetRow, setPaused});
     double last = nowMs();
     for (;;) {
         double begin = nowMs();
+        takeRehearsalKeys();
+        fileWatchPoll(begin / 1000.0);
         timerUpdate();
         double read = nowMs();
         if (isUserExit() || timerIsEnd())
@@ -269,6 +356,7 @@ void runLive(const options_t& o, FILE* clockLog)
         last = now;
     }
     audioClockRemove();
+    productionSyncStop();
     if (o.stats)
         printStats(intervals, work);
 }
@@ -307,6 +395,7 @@ int runCapture(const options_t& o, const std::string& folder)
     soundPlaySong(0);
     windowSetTitle(o.name);
     sceneStarts_t starts = {};
+    productionSyncStart(nullptr, 0, syncEditorHandler_t{nullptr, nullptr});
     timerInit(-1.0f);
     uint64_t mixed = 0;
     double begin = nowMs();
@@ -331,6 +420,7 @@ int runCapture(const options_t& o, const std::string& folder)
         if (k % o.fps == 0)
             SDL_GL_SwapBuffers(); // a glimpse of the progress, once a second of the production
     }
+    productionSyncStop();
     uint64_t upTo = captureSoundFramesBefore(uint64_t(k), o.fps);
     captureSoundRender(upTo - mixed, 1);
     int written = captureSoundClose();
@@ -392,6 +482,7 @@ int runProduction(const options_t& o, const std::string& folder)
             runLive(o, clockLog);
     }
     playerDeinit();
+    fileWatchClear();
     soundDeinit();
     noteSyncUnload();
     if (o.capture)

@@ -108,6 +108,16 @@ TEST(NoteSync, ReportsEachReachedNoteOnceOnItsRowAcrossBreaksJumpsAndSkippedRows
     EXPECT_EQ(noteSyncChannel(1) + noteSyncChannel(3) + noteSyncChannel(0), 0);
     ASSERT_TRUE(noteSyncPosition(&order, &row));
     EXPECT_EQ(order * 100 + row, 301) << "the jump skips order 2";
+    // A sync editor's rows count along the play order, and a pattern key
+    // goes by entries of it, across the break and the jump alike.
+    EXPECT_NEAR(noteSyncRowAt(float(9.5 * ROW)), 9.5, 0.01); // row starts are learnt to within 0.7 ms
+    EXPECT_NEAR(noteSyncRowStart(24), 24 * ROW, 1e-3);
+    float start = -1;
+    const double entryStarts[] = {0, 9 * ROW, 24 * ROW}; // the entries before, at and after row 10
+    for (int step = -1; step <= 1; step++) {
+        ASSERT_TRUE(noteSyncPatternStart(float(10 * ROW), step, &start));
+        EXPECT_NEAR(start, entryStarts[step + 1], 1e-3) << step;
+    }
     noteSyncUnload();
     EXPECT_EQ(noteSyncLoadMemory("not a module", 12), 0);
     noteSyncUpdate(0.0f);
