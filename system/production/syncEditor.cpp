@@ -252,6 +252,9 @@ void syncEditorPoll(int row, int playing, double nowSeconds)
         return;
     if (editor.state == IDLE && nowSeconds - editor.lastTry >= SYNC_EDITOR_RETRY)
         startConnecting(nowSeconds);
+    // A host that drops the packets, or a server that never greets, is given up on.
+    if ((editor.state == CONNECTING || editor.state == GREETING) && nowSeconds - editor.lastTry > SYNC_EDITOR_ANSWER)
+        drop("no answer");
     if (editor.state == CONNECTING)
         awaitConnection();
     if (editor.state == IDLE || editor.state == CONNECTING)

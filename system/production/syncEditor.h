@@ -16,6 +16,7 @@
 #include <cstdint>
 
 const double SYNC_EDITOR_RETRY = 1.0;  // seconds between two attempts to reach the editor
+const double SYNC_EDITOR_ANSWER = 3.0; // seconds an attempt may take to connect and be greeted
 const size_t SYNC_EDITOR_BUFFER = 1 << 16; // bytes read from the editor in one frame, at most
 
 // The editor's messages, as the command byte that starts them.
