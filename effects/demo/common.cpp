@@ -3,14 +3,16 @@
 
 #include "effects/demo/demo.h"
 
-#include "system/audio/sound.h"
+#include "system/audio/noteSync.h"
 #include "system/graphics/font/font.h"
 #include "system/graphics/graphics.h"
 #include "system/io/io.h"
+#include "system/production/fileWatch.h"
 #include "system/timer/timer.h"
 #include "system/ui/window/window.h"
 
 #include <GL/gl.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -194,23 +196,81 @@ const demoAssets_t* demoAssets(void)
     return &common.assets;
 }
 
+namespace {
+
+void useMipmaps(const texture_t& picture)
+{
+    // Seen at a grazing angle the plain linear filter shimmers; the upload
+    // made the mipmaps, so use them.
+    glBindTexture(GL_TEXTURE_2D, picture.id);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+// A picture saved anew during a live run replaces the one on screen; one
+// that does not load leaves it.
+int reloadPicture(const char* path, void* user)
+{
+    texture_t* picture = static_cast<texture_t*>(user);
+    texture_t fresh = imageLoadImage(path);
+    if (!fresh.id) {
+        fprintf(stderr, "tessellune_demo: cannot load %s; the last good picture stays\n", path);
+        return 0;
+    }
+    if (picture->id)
+        glDeleteTextures(1, &picture->id);
+    *picture = fresh;
+    if (picture == &common.assets.tiles)
+        useMipmaps(*picture);
+    return 1;
+}
+
+// The scenes hold the drawing's container: the new drawing's content moves
+// into it, and the new container, the list's last, goes with the old content.
+int reloadDrawing(const char* path, void* user)
+{
+    splineContainer** drawing = static_cast<splineContainer**>(user);
+    size_t size = 0;
+    char* data = ioReadFileWithSize(path, &size);
+    splineContainer* fresh = data ? loadSplineContainer(data, unsigned(size)) : nullptr;
+    free(data);
+    if (!fresh || fresh->pointsCount == 0 || !*drawing) {
+        fprintf(stderr, "tessellune_demo: cannot load %s; the last good drawing stays\n", path);
+        deleteSplineContainer(fresh);
+        return 0;
+    }
+    splineContainer* old = *drawing;
+    std::swap(old->size, fresh->size);
+    std::swap(old->pointsCount, fresh->pointsCount);
+    std::swap(old->splineLayerHead, fresh->splineLayerHead);
+    std::swap(old->splineLayerTail, fresh->splineLayerTail);
+    deleteSplineContainer(fresh);
+    return 1;
+}
+
+} // namespace
+
 void demoLoadAssets(void)
 {
     demoAssets_t* a = &common.assets;
-    a->sky = loadPicture(SKY_PNG);
-    a->moon = loadPicture(MOON_PNG);
-    a->tiles = loadPicture(TILES_PNG);
-    if (a->tiles.id) {
-        // Seen at a grazing angle the plain linear filter shimmers; the
-        // upload made the mipmaps, so use them.
-        glBindTexture(GL_TEXTURE_2D, a->tiles.id);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
-        glBindTexture(GL_TEXTURE_2D, 0);
+    struct {
+        const char* path;
+        texture_t* picture;
+    } pictures[] = {{SKY_PNG, &a->sky}, {MOON_PNG, &a->moon}, {TILES_PNG, &a->tiles}, {GLOW_PNG, &a->glow}};
+    for (auto& p : pictures) {
+        *p.picture = loadPicture(p.path);
+        fileWatchAdd(p.path, reloadPicture, p.picture);
     }
-    a->glow = loadPicture(GLOW_PNG);
-    a->crescent = loadDrawing(CRESCENT_DAT);
-    a->lettering = loadDrawing(LETTERING_DAT);
-    a->mosaic = loadDrawing(MOSAIC_DAT);
+    if (a->tiles.id)
+        useMipmaps(a->tiles);
+    struct {
+        const char* path;
+        splineContainer** drawing;
+    } drawings[] = {{CRESCENT_DAT, &a->crescent}, {LETTERING_DAT, &a->lettering}, {MOSAIC_DAT, &a->mosaic}};
+    for (auto& d : drawings) {
+        *d.drawing = loadDrawing(d.path);
+        fileWatchAdd(d.path, reloadDrawing, d.drawing);
+    }
 }
 
 void demoReleaseAssets(void)
@@ -233,11 +293,8 @@ void demoReleaseAssets(void)
 
 void demoUpdateBeat(void)
 {
-    // Both asked every frame: a row one of them reports is not reported to
-    // the other, so neither may be skipped for the other's answer.
-    int hit = sound_isSync(0);
-    hit |= sound_isSync(1);
-    if (hit)
+    // The kick drives the beat; before the drums come in, the pad's chords.
+    if (noteSyncInstrument(DEMO_KICK) || noteSyncInstrument(DEMO_PAD))
         common.lastBeat = timerGetTime();
 }
 

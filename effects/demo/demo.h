@@ -15,6 +15,9 @@
 const int DEMO_ROWS_PER_ORDER = 64;
 const int DEMO_ROW_MS = 120;
 const int DEMO_ORDERS = 8;
+// The module's instruments (tools/makeModule.py) that the beat follows.
+const int DEMO_PAD = 3;
+const int DEMO_KICK = 4;
 
 float demoLength(void);
 // Adds the scenes in drawing order: the sky behind everything, then title,
@@ -59,9 +62,9 @@ const demoAssets_t* demoAssets(void);
 void demoLoadAssets(void);
 void demoReleaseAssets(void);
 
-// The module's sync rows, asked once a frame by the sky scene (the module
-// sync reports a row once, to one asker): how strongly the last one still
-// sounds, 1 at the row and fading within about a beat.
+// The module's kicks and chords, asked once a frame by the sky scene: how
+// strongly the last one still sounds, 1 at its row and fading within about
+// a beat.
 void demoUpdateBeat(void);
 float demoBeat(void);
 

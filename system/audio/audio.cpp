@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 const audioDecoder_t* const audioDecoders[] = {&audioDecoderSampled, &audioDecoderModule};
 const int audioDecoderCount = int(sizeof audioDecoders / sizeof audioDecoders[0]);
@@ -181,6 +182,22 @@ void toDeviceSamples(const float* mix, int16_t* out, int frames)
     }
 }
 
+// When the device last took a buffer and how large its buffers are: the
+// music clock (audioClock.cpp) counts on from there between two callbacks.
+struct deviceStamp_t {
+    uint64_t ns = 0; // CLOCK_MONOTONIC
+    int bufferFrames = 0;
+};
+
+deviceStamp_t deviceStamp;
+
+uint64_t monotonicNs(void)
+{
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return uint64_t(now.tv_sec) * 1000000000ull + uint64_t(now.tv_nsec);
+}
+
 void deviceCallback(void*, Uint8* stream, int length)
 {
     int16_t* out = reinterpret_cast<int16_t*>(stream);
@@ -193,6 +210,7 @@ void deviceCallback(void*, Uint8* stream, int length)
         frames -= n;
         audio.deviceFrames += uint64_t(n);
     }
+    deviceStamp.ns = monotonicNs();
 }
 
 // --- the device ------------------------------------------------------------
@@ -250,6 +268,7 @@ int openSdlAudio(char* reason, size_t reasonSize)
         return 0;
     }
     audio.deviceOpen = 1;
+    deviceStamp = deviceStamp_t{0, want.samples}; // SDL writes the buffer size it chose back into `want`
     if (!SDL_AudioDriverName(audio.driver, int(sizeof audio.driver)))
         audio.driver[0] = 0;
     SDL_PauseAudio(0);
@@ -808,4 +827,19 @@ uint64_t audioDeviceFrames(void)
 const char* audioDeviceDriver(void)
 {
     return audio.driver;
+}
+
+audioResult_t audioChannelGetPlayed(audioChannel_t channel, audioPlayed_t* played)
+{
+    assert(played);
+    lock();
+    channel_t* c = channelOf(channel); // an ended channel keeps its last position
+    if (c) {
+        played->seconds = c->startMs / 1000.0 + double(c->frames) / AUDIO_RATE;
+        played->stampNs = deviceStamp.ns;
+        played->bufferFrames = deviceStamp.bufferFrames;
+        played->moving = audio.deviceOpen && !c->paused && !c->ended;
+    }
+    unlock();
+    return c ? AUDIO_OK : failWith(AUDIO_ERR_INVALID_HANDLE, "no such channel");
 }

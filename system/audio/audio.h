@@ -112,4 +112,16 @@ uint64_t audioDeviceFrames(void);
 // The SDL driver in use ("alsa", "dummy", "disk", ...); "" without a device.
 const char* audioDeviceDriver(void);
 
+// Where a channel's music stood when the device last took a buffer: the
+// position just past the mixed frames, that moment on CLOCK_MONOTONIC, and
+// the device's buffer length. `moving` is 0 while nothing advances it
+// (paused, ended, or no device to pull the mix).
+struct audioPlayed_t {
+    double seconds;
+    uint64_t stampNs;
+    int bufferFrames;
+    int moving;
+};
+audioResult_t audioChannelGetPlayed(audioChannel_t channel, audioPlayed_t* played);
+
 #endif

@@ -1079,3 +1079,10 @@ int sound_isSync(int instrument)
     }
     return 0;
 }
+
+// --- for a clock that follows the music -------------------------------------------
+
+uint32_t soundGetChannel(void)
+{
+    return state.channel;
+}

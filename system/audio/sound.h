@@ -5,6 +5,7 @@
 // and the automatic advance, and tracker-module sync.
 
 #include <cstddef>
+#include <cstdint>
 
 // --- playlist and song table ---
 void soundLoadPlaylist(const char* path); // empties the table, then reads the file
@@ -107,5 +108,9 @@ int soundListEnded(void);    // 1 from the end of a list under repeat off to the
 int sound_getOrder(void);
 int sound_getRow(void);
 int sound_isSync(int instrument); // 1 once per newly reached sync row
+
+// The audio layer's channel of the playing song (an audioChannel_t), 0 for
+// none: for a clock that follows the music (audioClock.h).
+uint32_t soundGetChannel(void);
 
 #endif
