@@ -137,8 +137,6 @@ class Controls(unittest.TestCase):
         s.program.close()
         self.assertEqual(s.program.wait(), 0, s.program.stderr())
         windows = track(s.capture.left_channel())
-        if os.environ.get("CONTROLS_DUMP"):
-            shutil.copy(s.capture.path, os.environ["CONTROLS_DUMP"])
         parts = stretches(windows)
         # Played, paused, resumed and sought, muted, heard again; a gap of
         # SDL's own (a busy machine) is too short to part a stretch.
