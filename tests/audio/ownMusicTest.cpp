@@ -5,6 +5,7 @@
 
 #include "system/audio/audio.h"
 #include "system/audio/sound.h"
+#include "system/audio/soundResume.h"
 #include "system/timer/timer.h"
 #include "system/ui/window/window.h"
 #include "system/ui/window/windowSdl.h"
@@ -16,7 +17,9 @@
 
 #include <sndfile.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -441,6 +444,43 @@ TEST_F(MusicEndTest, SongsThatWouldNotPlayAreLeftAndARoundOfThemStops)
                         "tessellune: cannot play \"" + file("gone2.ogg") + "\": No such file or directory\n"
                         "tessellune: none of the songs would play; stopped\n");
     EXPECT_EQ(checkPlayer(), "");
+}
+
+// Guards the kept place of a list: a damaged or foreign state file is
+// ignored whole (nothing cued, volume untouched, nothing printed), and one
+// that cannot be written costs one line.
+TEST_F(MusicEndTest, DamagedResumeStateIsIgnoredAndAnUnwritableOneCostsALine)
+{
+    ASSERT_TRUE(writeTone(file("a.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 440, 1.0));
+    EXPECT_EQ(open(file("a.wav")), "");
+    setenv("XDG_STATE_HOME", dir.c_str(), 1);
+    mkdir(file("tessellune").c_str(), 0700);
+    std::string good = "list=" + file("a.wav") + "\nsong=0\nposition=0.5\nvolume=80\nmuted=0\nshuffle=0\nrepeat=2\n";
+    std::string damaged[] = {good.substr(0, good.size() / 2), "\xff\xfe\x01garbage=\n==\n",
+                             std::string(good).replace(good.find("80"), 2, "150"),
+                             std::string(good).replace(good.find("0.5"), 3, "nan"),
+                             "list=" + file("other.wav") + good.substr(good.find("\nsong"))};
+    for (const std::string& text : damaged) {
+        write("tessellune/resume", text);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(soundResumeLoad(file("a.wav").c_str()), 0) << text;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        EXPECT_EQ(soundGetVolume(), 100);
+        EXPECT_EQ(soundIsPlaying(), 0);
+    }
+    soundResumeSave(file("a.wav").c_str(), 0, 0.5f);
+    EXPECT_EQ(soundResumeLoad(file("a.wav").c_str()), 1) << "what was saved is taken up";
+    EXPECT_TRUE(soundIsPaused());
+    chmod(file("tessellune").c_str(), 0500);
+    unlink(file("tessellune/resume").c_str());
+    testing::internal::CaptureStderr();
+    soundResumeSave(file("a.wav").c_str(), 0, 0.5f);
+    std::string line = testing::internal::GetCapturedStderr();
+    chmod(file("tessellune").c_str(), 0700);
+    unsetenv("XDG_STATE_HOME");
+    if (geteuid() != 0) { // root writes anyway
+        EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1) << line;
+    }
 }
 
 } // namespace
