@@ -8,6 +8,7 @@
 //
 //     tools/with-xvfb.sh ./build/bench_library --benchmark_repetitions=3
 
+#include "bench/benchWindow.h"
 #include "system/audio/sound.h"
 #include "system/ui/window/menu.h"
 #include "system/ui/window/window.h"
@@ -109,13 +110,8 @@ void BM_libraryToFirstFrame(benchmark::State& state)
 {
     if (!ready(state))
         return;
-    static bool window = getenv("DISPLAY") &&
-                         (windowInit(unsigned(menu_window_width), unsigned(menu_window_height), 0),
-                          windowShow() == 1);
-    if (!window) {
-        state.SkipWithError("no X display: run under tools/with-xvfb.sh");
+    if (!benchPlayerWindow(state))
         return;
-    }
     resetViewport();
     static long small = (firstFrame(tree() + "/small", SMALL_LIST), residentKb());
     for (auto _ : state)

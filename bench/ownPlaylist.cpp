@@ -9,6 +9,7 @@
 //
 //     tools/with-xvfb.sh ./build/bench_ownPlaylist --benchmark_repetitions=5
 
+#include "bench/benchWindow.h"
 #include "system/audio/sound.h"
 #include "system/ui/window/menu.h"
 #include "system/ui/window/window.h"
@@ -127,13 +128,8 @@ void BM_folderToFirstFrame(benchmark::State& state)
 {
     if (!ready(state))
         return;
-    static bool window = getenv("DISPLAY") &&
-                         (windowInit(unsigned(menu_window_width), unsigned(menu_window_height), 0),
-                          windowShow() == 1);
-    if (!window) {
-        state.SkipWithError("no X display: run under tools/with-xvfb.sh");
+    if (!benchPlayerWindow(state))
         return;
-    }
     resetViewport();
     for (auto _ : state) {
         openFolder();

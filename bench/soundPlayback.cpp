@@ -206,29 +206,10 @@ void PlayingCost(benchmark::State& state)
     soundReset();
 }
 
-// Seek: soundSetPosition to spread-out positions across the ten minutes.
-void Seek(benchmark::State& state)
-{
-    int song = int(state.range(0));
-    state.SetLabel(formats[song].file);
-    startPull();
-    soundPlaySong(song);
-    float block[512 * 2];
-    unsigned step = 0;
-    for (auto _ : state) {
-        step = step * 7919 + 104729;
-        soundSetPosition(float(step % 590000) / 1000.0f);
-        state.PauseTiming(); // a block from the new place, as playing would
-        audioRender(block, 512);
-        state.ResumeTiming();
-    }
-    soundReset();
-}
-
-// SeekLong: soundSeekTo, as a key or the progress bar does, to spread-out
-// places in an hour-long song; worst_ms is the largest distance between
-// the place asked for and the place the song then plays from.
-void SeekLong(benchmark::State& state)
+// Seeks with `seek` to spread-out places within the first `spanMs` of the
+// song, a block mixed from each as playing would; worst_ms is the largest
+// distance between the place asked for and the place the song plays from.
+void seekAround(benchmark::State& state, unsigned spanMs, void (*seek)(float seconds))
 {
     int song = int(state.range(0));
     state.SetLabel(formats[song].file);
@@ -239,16 +220,28 @@ void SeekLong(benchmark::State& state)
     double worst = 0;
     for (auto _ : state) {
         step = step * 7919 + 104729;
-        float target = float(step % unsigned(LONG_SECONDS * 1000 - 10000)) / 1000.0f;
-        soundSeekTo(target);
+        float target = float(step % spanMs) / 1000.0f;
+        seek(target);
         state.PauseTiming();
-        double error = fabs(double(soundGetSongPosition()) - double(target));
-        worst = error > worst ? error : worst;
-        audioRender(block, 512); // a block from the new place, as playing would
+        worst = fmax(worst, fabs(double(soundGetSongPosition()) - double(target)));
+        audioRender(block, 512);
         state.ResumeTiming();
     }
     state.counters["worst_ms"] = worst * 1000.0;
     soundReset();
+}
+
+// Seek: soundSetPosition across the ten minutes.
+void Seek(benchmark::State& state)
+{
+    seekAround(state, 590000, soundSetPosition);
+}
+
+// SeekLong: soundSeekTo, as a key or the progress bar does, across an
+// hour-long song.
+void SeekLong(benchmark::State& state)
+{
+    seekAround(state, unsigned(LONG_SECONDS * 1000 - 10000), soundSeekTo);
 }
 
 long statusKilobytes(const char* field)

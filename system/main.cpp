@@ -157,7 +157,7 @@ void openFromDesktop(settings_t* settings, const char* path)
     if (settings->muteSound)
         return;
     if (settings->playlist)
-        soundResumeSave(settings->playlist, soundGetCurrentSong(), soundIsPlaying() ? soundGetSongPosition() : 0);
+        soundResumeSave(settings->playlist, soundGetCurrentSong(), soundGetSongPosition());
     soundStop();
     char reason[512];
     if (!soundOpenPlaylist(path, reason, sizeof reason)) {
@@ -208,17 +208,21 @@ int actOnCommand(settings_t* settings)
     return 0;
 }
 
-void showPlayerState(void)
+static_assert(int(MENU_REPEAT_OFF) == int(SOUND_REPEAT_OFF) && int(MENU_REPEAT_ONE) == int(SOUND_REPEAT_ONE) &&
+                  int(MENU_REPEAT_LIST) == int(SOUND_REPEAT_LIST),
+              "the screen numbers the repeat modes as the sound front does");
+
+// `position`: the playing song's, 0 when none plays (soundGetSongPosition).
+void showPlayerState(float position)
 {
-    static const int repeats[3] = {MENU_REPEAT_OFF, MENU_REPEAT_ONE, MENU_REPEAT_LIST};
     menuPlayerState_t state = {};
     state.status = soundIsPaused() ? MENU_PAUSED : soundIsPlaying() ? MENU_PLAYING : MENU_STOPPED;
-    state.position = soundGetSongPosition();
+    state.position = position;
     state.length = soundGetSongLength(soundGetCurrentSong());
     state.volume = soundGetVolume();
     state.muted = soundIsMuted();
     state.shuffle = soundGetShuffle();
-    state.repeat = repeats[soundGetRepeat()];
+    state.repeat = soundGetRepeat();
     state.listEnded = soundListEnded();
     state.album = soundGetSongAlbum(soundGetCurrentSong());
     state.notice = "";
@@ -314,10 +318,11 @@ int SDL_main(int argc, char* argv[])
     while (!menu_done) {
         timerUpdate();
         soundCheckPlayer();
-        // Where the list stands before a close request stops it.
+        // Where the list stands before a close request stops it; one look
+        // at the position a frame serves the screen too.
         leftSong = soundGetCurrentSong();
-        leftAt = soundIsPlaying() ? soundGetSongPosition() : 0.0f;
-        showPlayerState();
+        leftAt = soundGetSongPosition();
+        showPlayerState(leftAt);
         menu_done = menuDraw();
         if (inputSignalled() && !menu_done) {
             // SIGTERM or SIGINT: the same way out as the window's close.

@@ -1,5 +1,6 @@
 #include "system/audio/audio.h"
 
+#include "system/audio/audioClock.h"
 #include "system/audio/audioDecoder.h"
 #include "system/audio/audioFile.h"
 
@@ -13,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 
 const audioDecoder_t* const audioDecoders[] = {&audioDecoderSampled, &audioDecoderModule};
 const int audioDecoderCount = int(sizeof audioDecoders / sizeof audioDecoders[0]);
@@ -191,12 +191,6 @@ struct deviceStamp_t {
 
 deviceStamp_t deviceStamp;
 
-uint64_t monotonicNs(void)
-{
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return uint64_t(now.tv_sec) * 1000000000ull + uint64_t(now.tv_nsec);
-}
 
 void deviceCallback(void*, Uint8* stream, int length)
 {
@@ -210,7 +204,7 @@ void deviceCallback(void*, Uint8* stream, int length)
         frames -= n;
         audio.deviceFrames += uint64_t(n);
     }
-    deviceStamp.ns = monotonicNs();
+    deviceStamp.ns = audioClockMonotonicNs();
 }
 
 // --- the device ------------------------------------------------------------
@@ -332,6 +326,26 @@ channel_t* findChannel(audioChannel_t handle)
 
 // Frees, one at a time, each channel that `match` picks: detached under
 // the lock, its decoder closed outside it.
+// Moves the channel's queued, or finished, decoder into `taken`, to be
+// closed outside the audio lock.
+void detachNext(channel_t* c, channel_t* taken)
+{
+    taken->nextState = c->nextState;
+    taken->nextDecoder = c->nextDecoder;
+    c->nextSound = 0;
+    c->nextState = nullptr;
+    c->nextDecoder = nullptr;
+}
+
+void detachDone(channel_t* c, channel_t* taken)
+{
+    taken->doneState = c->doneState;
+    taken->doneDecoder = c->doneDecoder;
+    c->doneSound = 0;
+    c->doneState = nullptr;
+    c->doneDecoder = nullptr;
+}
+
 void closeDecoders(const channel_t* c)
 {
     if (c->state)
@@ -368,14 +382,10 @@ void dropDecodersOf(audioSound_t sound)
         channel_t* c = &audio.channels[i];
         channel_t taken{};
         lock();
-        if (c->nextSound == sound) {
-            taken.nextState = c->nextState, taken.nextDecoder = c->nextDecoder;
-            c->nextSound = 0, c->nextState = nullptr, c->nextDecoder = nullptr;
-        }
-        if (c->doneSound == sound) {
-            taken.doneState = c->doneState, taken.doneDecoder = c->doneDecoder;
-            c->doneSound = 0, c->doneState = nullptr, c->doneDecoder = nullptr;
-        }
+        if (c->nextSound == sound)
+            detachNext(c, &taken);
+        if (c->doneSound == sound)
+            detachDone(c, &taken);
         unlock();
         closeDecoders(&taken);
     }
@@ -647,7 +657,7 @@ audioResult_t audioChannelQueueNext(audioChannel_t channel, audioSound_t sound)
     lock();
     channel_t* c = findChannel(channel);
     if (c) {
-        old.nextState = c->nextState, old.nextDecoder = c->nextDecoder;
+        detachNext(c, &old);
         c->nextSound = sound;
         c->nextState = state;
         c->nextDecoder = sound ? audio.sounds[index]->decoder : nullptr;
@@ -667,9 +677,8 @@ audioResult_t audioChannelTakeMove(audioChannel_t channel, int* moved)
     channel_t* c = channelOf(channel);
     *moved = c ? c->movedOn : 0;
     if (c) {
-        done.doneState = c->doneState, done.doneDecoder = c->doneDecoder;
+        detachDone(c, &done);
         c->movedOn = 0;
-        c->doneSound = 0, c->doneState = nullptr, c->doneDecoder = nullptr;
     }
     unlock();
     closeDecoders(&done);

@@ -828,8 +828,10 @@ void soundNextTrack(void)
         return;
     int at = 0;
     int next = neighbour(1, &at);
-    if (shuffling() && at == 0)
-        shuffleRound(-1), next = state.order[0]; // the round is over: a new one
+    if (shuffling() && at == 0) { // the round is over: a new one
+        shuffleRound(-1);
+        next = state.order[0];
+    }
     printf("current_song:%d, song_i:%d, modulo:%d\n", state.song_current, state.song_i, next);
     state.song_current = next;
     state.orderAt = at;

@@ -89,19 +89,10 @@ def stretches(windows, gap=15):
     return [part[1:-1] for part in parts if len(part) > 4]
 
 
-class Session:
+class Session(test_player.ListSession):
     def __init__(self, test, folder, music, *args):
-        self.capture = songs.Capture(os.path.join(folder, "sound-%d.raw" % time.monotonic_ns()))
-        self.program = xtools.Program([test_player.PLAYER, "--playlist", music, *args], cwd=folder, env={
-            "SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": self.capture.path,
-            "XDG_STATE_HOME": os.path.join(folder, "state")})
-        test.addCleanup(self.program.kill)
-        self.program.wait_window()
-        screen = test_player.PlayerSession.__new__(test_player.PlayerSession)
-        screen.program, screen.size = self.program, self.program.geometry()
-        screen.wait_ready()
-        self.spy = xtools.CaptionSpy(self.program.window)
-        test.addCleanup(self.spy.stop)
+        super().__init__(test, folder, "--playlist", music, *args,
+                         env={"XDG_STATE_HOME": os.path.join(folder, "state")})
 
     def keys(self, *names, wait=0.6):
         # Typed at the keyboard (XTEST), as a person does: a key event sent

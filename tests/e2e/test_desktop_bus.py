@@ -17,7 +17,6 @@ import unittest
 sys.path.insert(0, os.path.dirname(__file__))
 import songs  # noqa: E402
 import test_player  # noqa: E402
-import xtools  # noqa: E402
 
 # Long enough to seek to 0:30; tones written at a low rate to be quick to make.
 SONGS = [("1 Low.wav", 440.0), ("2 Middle.wav", 660.0), ("3 High.wav", 880.0)]
@@ -70,16 +69,9 @@ class Bus:
         self.daemon.stdout.close()
 
 
-class Player:
+class Player(test_player.ListSession):
     def __init__(self, test, bus, folder, music, *args):
-        self.capture = songs.Capture(os.path.join(folder, "sound-%d.raw" % time.monotonic_ns()))
-        self.program = xtools.Program([test_player.PLAYER, "--playlist", music, "--no-resume", *args], cwd=folder,
-                                      env=dict(bus.env, SDL_AUDIODRIVER="disk", SDL_DISKAUDIOFILE=self.capture.path))
-        test.addCleanup(self.program.kill)
-        self.program.wait_window()
-        screen = test_player.PlayerSession.__new__(test_player.PlayerSession)
-        screen.program, screen.size = self.program, self.program.geometry()
-        screen.wait_ready()
+        super().__init__(test, folder, "--playlist", music, "--no-resume", *args, env=bus.env)
 
     def heard(self, settle=0.5, listen=1.0):
         """(level, frequency) of what sounded `settle` seconds from now on:

@@ -9,7 +9,6 @@ Judged on what reached SDL's disk driver and on the captions."""
 
 import os
 import shutil
-import signal
 import sys
 import tempfile
 import time
@@ -47,16 +46,8 @@ class HostileOwnList(unittest.TestCase):
         for name, hz, seconds, _ in SONGS:
             songs.write_tone(os.path.join(folder, name), hz, seconds, rate=RATE)
         os.mkfifo(os.path.join(folder, "fifo.mp3"))
-        capture = songs.Capture(os.path.join(folder, "sound.raw"))
-        p = xtools.Program([test_player.PLAYER, "--playlist", write_list(folder)], cwd=folder, env={
-            "SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": capture.path})
-        self.addCleanup(p.kill)
-        p.wait_window()
-        session = test_player.PlayerSession.__new__(test_player.PlayerSession)
-        session.program, session.size = p, p.geometry()
-        session.wait_ready()
-        spy = xtools.CaptionSpy(p.window)
-        self.addCleanup(spy.stop)
+        session = test_player.ListSession(self, folder, "--playlist", write_list(folder))
+        p, capture, spy = session.program, session.capture, session.spy
 
         session.click(test_player.PLAY)
         # Until the list has come round to the first real song again.

@@ -19,7 +19,6 @@ import wave
 sys.path.insert(0, os.path.dirname(__file__))
 import songs  # noqa: E402
 import test_player  # noqa: E402
-import xtools  # noqa: E402
 
 TONE, AMPLITUDE = 441.0, 0.5
 RATE = songs.CAPTURE_RATE
@@ -82,16 +81,8 @@ class Library(unittest.TestCase):
         self.addCleanup(shutil.rmtree, folder, True)
         root = os.path.join(folder, "Music")
         make_tree(root)
-        capture = songs.Capture(os.path.join(folder, "sound.raw"))
-        p = xtools.Program([test_player.PLAYER, "--no-resume", root], cwd=folder, env={
-            "SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": capture.path})
-        self.addCleanup(p.kill)
-        p.wait_window()
-        session = test_player.PlayerSession.__new__(test_player.PlayerSession)
-        session.program, session.size = p, p.geometry()
-        session.wait_ready()
-        spy = xtools.CaptionSpy(p.window)
-        self.addCleanup(spy.stop)
+        session = test_player.ListSession(self, folder, "--no-resume", root)
+        p, capture, spy = session.program, session.capture, session.spy
         capture.mark()
 
         session.click(test_player.PLAY)

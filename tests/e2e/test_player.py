@@ -74,6 +74,24 @@ class PlayerSession:
         return xtools.screenshot(self.program.window)
 
 
+class ListSession(PlayerSession):
+    """The player started on lists of a person's own (`args`) in `folder`,
+    with its sound captured from SDL's disk driver and every caption change
+    followed as it happens."""
+
+    def __init__(self, test, folder, *args, env=None):
+        self.folder = folder
+        self.capture = songs.Capture(os.path.join(folder, "sound-%d.raw" % time.monotonic_ns()))
+        self.program = xtools.Program([PLAYER, *args], cwd=folder, env=dict(
+            env or {}, SDL_AUDIODRIVER="disk", SDL_DISKAUDIOFILE=self.capture.path))
+        test.addCleanup(self.program.kill)
+        self.program.wait_window()
+        self.size = self.program.geometry()
+        self.wait_ready()
+        self.spy = xtools.CaptionSpy(self.program.window)
+        test.addCleanup(self.spy.stop)
+
+
 def white_columns(shot, gx0, gy0, gx1, gy1):
     """GUI x of every white pixel in the GUI rectangle (800 x 500 window)."""
     _, _, rows = shot
