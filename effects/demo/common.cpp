@@ -304,11 +304,6 @@ float demoBeat(void)
     return since < 0 ? 0.0f : expf(-since * 3.5f);
 }
 
-void demoSetSky(const char* name, float value)
-{
-    setVariable(getPlayerScene("sky"), nullptr, name, value);
-}
-
 // --- small helpers ---------------------------------------------------------------------
 
 float demoProgress(const sceneSync_t* sync)

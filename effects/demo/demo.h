@@ -68,11 +68,6 @@ void demoReleaseAssets(void);
 void demoUpdateBeat(void);
 float demoBeat(void);
 
-// Sets one of the sky scene's variables: "light" (0 to 1), "moonX" and
-// "moonY" (the moon's centre as fractions of the screen), "moonSize"
-// (virtual screen pixels), "stars" (0 to 1).
-void demoSetSky(const char* name, float value);
-
 float demoProgress(const sceneSync_t* sync); // 0 before its window, 1 after
 float demoSmooth(float x);                   // 0 to 1, eased at both ends
 float demoMix(float a, float b, float f);

@@ -25,10 +25,9 @@ const inkPlan_t MOSAIC = {0.72f, 270.0f, 60.0f, 0.35f, 0.75f, 1.0f, 4, 24, 52};
 const inkPlan_t LETTERING = {0.85f, 0.0f, -175.0f, 0.95f, 0.55f, 1.0f, 5, 8, 44};
 
 struct drawing_t {
-    sceneSync_t* dim;
     sceneSync_t* pen[3];
     sceneSync_t* leave;
-    float ink; // "ink": brightness of the ink, lifted by the module's rows
+    float ink; // brightness of the ink, lifted by the module's rows
 };
 
 drawing_t drawing;
@@ -72,27 +71,18 @@ void demoDrawingInit(void* scene)
 {
     playerScene* self = static_cast<playerScene*>(scene);
     drawing = drawing_t();
-    drawing.dim = addSync(self, "0:00", demoRows(16));
     drawing.pen[0] = penSync(self, CRESCENT);
     drawing.pen[1] = penSync(self, MOSAIC);
     drawing.pen[2] = penSync(self, LETTERING);
     drawing.leave = addSync(self, demoAt(5, 56, 1), demoRows(8));
-    drawing.ink = 0.8f;
-    addVariableDecimal(self, "ink", &drawing.ink);
 }
 
 void demoDrawingRun(void* scene)
 {
     playerScene* self = static_cast<playerScene*>(scene);
     updateSceneVariables(self);
-    float dim = demoSmooth(demoProgress(drawing.dim));
     float leave = demoSmooth(demoProgress(drawing.leave));
-    demoSetSky("light", demoMix(1.0f, 0.45f, dim));
-    // Out of the drawings' way: high, between the crescent and the mosaic.
-    demoSetSky("moonSize", demoMix(150.0f, 90.0f, dim));
-    demoSetSky("moonX", demoMix(0.3f, 0.53f, dim));
-    demoSetSky("moonY", demoMix(0.8f, 0.84f, dim));
-    setVariable(self, nullptr, "ink", 0.75f + 0.25f * demoBeat());
+    drawing.ink = 0.75f + 0.25f * demoBeat();
     const demoAssets_t* a = demoAssets();
     float fade = 1.0f - leave;
     drawOne(a->crescent, CRESCENT, drawing.pen[0], fade);

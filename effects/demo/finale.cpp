@@ -31,7 +31,7 @@ struct finale_t {
     sceneSync_t* word;  // the name comes back
     sceneSync_t* credit[CREDIT_COUNT];
     sceneSync_t* fade;  // the last bars, to black
-    float rise;         // "rise": how far the plane has sunk away
+    float rise;         // "rise" (a track): how far the plane has sunk away
 };
 
 finale_t finale;
@@ -120,11 +120,6 @@ void demoFinaleRun(void* scene)
     updateSceneVariables(self);
     float t = timerGetTime();
     float open = demoSmooth(demoProgress(finale.open));
-    demoSetSky("light", demoMix(0.45f, 1.0f, open));
-    demoSetSky("moonX", demoMix(0.53f, 0.5f, open));
-    demoSetSky("moonY", demoMix(0.8f, 0.79f, open));
-    demoSetSky("moonSize", demoMix(90.0f, 220.0f, open));
-    setVariable(self, nullptr, "rise", 0.6f + 0.8f * self->time.percent);
     float beat = demoBeat();
     drawPlane(t, open);
     drawArt(open);

@@ -1,6 +1,7 @@
 // The sky behind every other scene: the night-sky picture, twinkling stars,
-// and the moon with its glow. The other scenes steer it through its
-// variables (demoSetSky); it also asks the module for its sync rows once a
+// and the moon with its glow. Its variables are tuned as sync tracks
+// (tools/makeTracks.py), never written here after the start, so a track's
+// value is the one drawn; it also asks the module for its notes once a
 // frame, for everyone.
 
 #include "effects/demo/demo.h"

@@ -60,7 +60,6 @@ void demoTilesInit(void* scene)
     tiles.enter = addSync(self, "0:00", demoRows(16));
     tiles.turn = addSync(self, demoAt(3, 0, 1), demoRows(64));
     tiles.leave = addSync(self, demoAt(3, 56, 1), demoRows(8));
-    addVariableDecimal(self, "flash", &tiles.flash);
 }
 
 void demoTilesRun(void* scene)
@@ -69,15 +68,11 @@ void demoTilesRun(void* scene)
     // Syncs at this frame's time, so a beat lights the frame it falls in.
     updateSceneVariables(self);
     updateFlash();
-    setVariable(self, nullptr, "flash", tiles.flash);
 
     float t = timerGetTime();
     float enter = demoSmooth(demoProgress(tiles.enter));
     float turn = demoSmooth(demoProgress(tiles.turn));
     float leave = demoSmooth(demoProgress(tiles.leave));
-    demoSetSky("moonY", demoMix(0.72f, demoMix(0.8f, 0.86f, turn), enter));
-    demoSetSky("moonX", demoMix(0.74f, demoMix(0.74f, 0.3f, turn), enter));
-    demoSetSky("moonSize", demoMix(210.0f, 150.0f, enter));
 
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();

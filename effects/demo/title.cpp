@@ -20,11 +20,10 @@ const char SUBTITLE[] = "moonlight on a tiled night";
 
 struct title_t {
     sceneSync_t* dawn;    // from black
-    sceneSync_t* rise;    // the moon climbs
     sceneSync_t* letter[LETTERS];
     sceneSync_t* subtitle;
     sceneSync_t* leave;   // the word lifts off before the drums
-    float sway;           // "sway": degrees the word turns to and fro
+    float sway;           // "sway" (a track): degrees the word turns to and fro
 };
 
 title_t title;
@@ -69,7 +68,6 @@ void demoTitleInit(void* scene)
     playerScene* self = static_cast<playerScene*>(scene);
     title = title_t();
     title.dawn = addSync(self, "0:00", demoRows(24));
-    title.rise = addSync(self, demoAt(0, 4, 0), demoRows(90));
     // The first letter with the first sync row of the module (row 32 of
     // order 0), then one every four rows.
     title.letter[0] = addSync(self, demoAt(0, 32, 0), demoRows(12));
@@ -86,12 +84,6 @@ void demoTitleRun(void* scene)
     playerScene* self = static_cast<playerScene*>(scene);
     // Syncs at this frame's time, not the last frame's.
     updateSceneVariables(self);
-    float rise = demoSmooth(demoProgress(title.rise));
-    demoSetSky("moonY", demoMix(0.1f, 0.72f, rise));
-    demoSetSky("moonX", demoMix(0.8f, 0.74f, rise));
-    demoSetSky("moonSize", demoMix(300.0f, 210.0f, rise));
-    // The word settles: less sway once all letters are in.
-    setVariable(self, nullptr, "sway", demoMix(12.0f, 5.0f, demoProgress(title.letter[LETTERS - 1])));
     float t = timerGetTime();
     drawWord(t, demoBeat());
     drawSubtitle();

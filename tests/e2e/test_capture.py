@@ -28,9 +28,9 @@ BEAT = 2 * ORDER_SECONDS + 32 * 0.12
 SEGMENT = ("0:19", "0:19.5")
 
 
-def capture(folder, start, end, size="160x90"):
+def capture(folder, start, end, size="160x90", cwd=xtools.SOURCE_DIR):
     result = subprocess.run([DEMO, "--capture", folder, "--fps", str(FPS), "--from", start, "--to", end,
-                             "--resolution", size], cwd=xtools.SOURCE_DIR, capture_output=True, text=True,
+                             "--resolution", size], cwd=cwd, capture_output=True, text=True,
                             errors="replace", timeout=180)
     if result.returncode != 0:
         raise AssertionError("capture failed (%d): %s" % (result.returncode, result.stderr))
@@ -158,6 +158,28 @@ class Capture(unittest.TestCase):
         for name, minutes, seconds in planned:
             orders = (int(minutes) * 60 + float(seconds)) / ORDER_SECONDS
             self.assertAlmostEqual(orders, round(orders), delta=0.001, msg=name)
+
+
+class ShippedTracks(unittest.TestCase):
+    def test_a_release_run_reads_the_saved_tracks(self):
+        # A tree of its own, whose tracks folder can lose one file without
+        # touching the repository's; the moon stands where its tracks say.
+        root = tempfile.mkdtemp(prefix="tessellune-tracks-")
+        self.addCleanup(shutil.rmtree, root, True)
+        data = os.path.join(xtools.SOURCE_DIR, "data")
+        for part in ("music", "production/images", "production/art"):
+            os.makedirs(os.path.dirname(os.path.join(root, "data", part)), exist_ok=True)
+            os.symlink(os.path.join(data, part), os.path.join(root, "data", part))
+        tracks = os.path.join(root, "data", "production", "tracks")
+        shutil.copytree(os.path.join(data, "production", "tracks"), tracks)
+        frames = {}
+        for hidden in ("", "sync_sky-3AmoonY.track"):
+            if hidden:
+                os.remove(os.path.join(tracks, hidden))
+            out = os.path.join(root, "frames" + hidden)
+            capture(out, "0:10", "0:10.05", cwd=root)
+            frames[hidden] = digest(out)["00000.png"]
+        self.assertNotEqual(frames[""], frames["sync_sky-3AmoonY.track"])
 
 
 class WithoutADisplay(unittest.TestCase):
