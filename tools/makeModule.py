@@ -220,7 +220,7 @@ ORDERS = [
     dict(chords=VERSE, pad="swell", hats="sixteenths", kick="build", snare="roll", bass="eighths", lead=RISE,
          level=0.85),
     dict(chords=VERSE, pad="pump", hats="sixteenths", kick="four", snare="backbeat", crash=True, bass="drive", lead=HOOK),
-    dict(chords=VERSE, pad="pump", hats="sixteenths", kick="four", snare="backbeat", crash=True, bass="drive",
+    dict(chords=VERSE, pad="pump", hats="sixteenths", kick="four", snare="pickup", crash=True, bass="drive",
          lead=HOOK_TURN),
     dict(chords=VERSE, pad="pump", hats="sixteenths", kick="four", snare="backbeat", crash=True, bass="drive", lead=HOOK),
     dict(chords=VERSE, pad="pump", hats="sixteenths", kick="four", snare="fill", crash=True, bass="drive",
@@ -257,11 +257,13 @@ def drums(grid, order):
         if step == 0 and (kick in ("four", "build") and not (kick == "build" and bar == 3)
                           or kick == "return" and bar == 3 or kick == "once" and row == 0):
             grid[row][CH_KICK] = (C3, KICK) + volume(64 * level)
-        if snare in ("backbeat", "roll", "fill") and step == 0 and beat in (1, 3) and (
+        if snare in ("backbeat", "pickup", "roll", "fill") and step == 0 and beat in (1, 3) and (
                 bar < 3 or snare != "roll"):
             grid[row][CH_SNARE] = (C3, SNARE) + volume(64 * level)
         if hats == "sparse" and bar > 0 and row % 8 == 6 or hats == "offbeat" and step == 2:
             grid[row][CH_HAT] = (B3, HAT) + volume(26 if hats == "sparse" else 44 * level)
+        if hats == "offbeat" and row >= 60:
+            grid[row][CH_HAT] = (B3, HAT) + volume((24 + 6 * step) * level)  # a run into the next order
         if hats == "sixteenths" and not (snare == "roll" and bar == 3 and row >= 56):
             grid[row][CH_HAT] = (B3, HAT) + volume([40, 24, 58, 28][step] * level)
     if snare in ("roll", "return"):
@@ -269,6 +271,8 @@ def drums(grid, order):
         hits = list(range(48, 56, 2)) + list(range(56, 64))
         for i, row in enumerate(hits):
             grid[row][CH_SNARE] = (C3 + i, SNARE) + volume(24 + 40 * i / (len(hits) - 1))
+    if snare == "pickup":
+        grid[62][CH_SNARE], grid[63][CH_SNARE] = (C3, SNARE) + volume(26), (C3, SNARE) + volume(40)
     if snare == "fill":
         for i, row in enumerate([58, 60, 61, 62, 63]):
             grid[row][CH_SNARE] = (C3 + 2 * i, SNARE) + volume(44 + 5 * i)
@@ -290,7 +294,7 @@ def bass_line(grid, order):
                 octave = 12 if step % 4 == 2 else 0
                 grid[row][CH_BASS] = (pitch(BASS, root, octave), BASS) + volume([36, BASS_VOLUME, 60, 50][step % 4])
             elif style == "long" and step == 0:
-                grid[row][CH_BASS] = (pitch(BASS, root), BASS) + volume(34)
+                grid[row][CH_BASS] = (pitch(BASS, root), BASS) + volume(30)
         if style == "eighths" and bar == 3:
             grid[56][CH_BASS] = (pitch(BASS, root, 12), BASS) + volume(48 * level)
     if style == "once":
@@ -314,17 +318,17 @@ def pads(grid, order):
         for channel, name in zip((CH_PAD1, CH_PAD2), CHORDS[chord][1:]):
             for step in range(16):
                 if style == "swell":
-                    v = min(36, 14 + 3 * step)
+                    v = min(42, 16 + 3 * step)
                 elif style == "pump":
                     # Ducked on every kick and back within the beat: the drop breathes.
-                    v = [10, 22, 32, 38][step % 4]
+                    v = [12, 26, 36, 42][step % 4]
                 else:
-                    v = 36
+                    v = 42
                 note = pitch(PAD, name) if step == 0 else None
                 grid[bar * 16 + step][channel] = (note, PAD if note is not None else 0) + volume(v)
     if style == "fade":
         for channel in (CH_PAD1, CH_PAD2):
-            fade(grid, channel, 36, 0, 60)
+            fade(grid, channel, 42, 0, 60)
 
 
 def parse_bar(text):
@@ -350,12 +354,12 @@ def lead_line(grid, order):
             if name is None:
                 grid[row][CH_LEAD] = (None, 0) + volume(0)
                 continue
-            loud = 26 + 10 * bar if part == "arpeggio" else 40
+            loud = 24 + 8 * bar if part == "arpeggio" else 46
             grid[row][CH_LEAD] = (pitch(LEAD, name, octave), LEAD) + volume(loud)
             for held in range(row + 3, row + rows):
                 grid[held][CH_LEAD] = (None, 0, 0x4, 0x34)  # a late vibrato on long notes
     if order.get("fade"):
-        fade(grid, CH_LEAD, 40, 16, 60)
+        fade(grid, CH_LEAD, 46, 16, 60)
 
 
 def arpeggio(chord):
