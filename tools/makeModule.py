@@ -134,8 +134,8 @@ def bass():
     whose last cycle loops."""
     cycle, cycles, out = 128, 24, []
     for c in range(cycles):
-        bright = 0.55 + 0.3 * math.exp(-c / 3.0)
-        wave = partials(cycle, [(1, saw(20, bright)), (1, {1: 0.9})])
+        bright = 0.88 + 0.1 * math.exp(-c / 3.0)
+        wave = partials(cycle, [(1, saw(32, bright)), (1, {1: 0.5})])
         out += [v * 0.97 for v in wave]
     return out, (cycles - 1) * cycle, cycle
 
