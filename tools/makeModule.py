@@ -329,7 +329,7 @@ def pads(grid, order):
         for channel, name in zip((CH_PAD1, CH_PAD2), CHORDS[chord][1:]):
             for step in range(16):
                 if style == "swell":
-                    v = min(42, 16 + 3 * step)
+                    v = min(42, 26 + 2 * step)
                 elif style == "pump":
                     # Ducked on every kick and back within the beat: the drop breathes.
                     v = [12, 26, 36, 42][step % 4]
