@@ -15,6 +15,7 @@ PLAY_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libsdl1.2-compat-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev
   libpng-dev libopenmpt-dev libsndfile1-dev libsamplerate0-dev libsystemd-dev
+  libcurl4-openssl-dev libmpg123-dev libvorbis-dev libogg-dev libopusfile-dev libflac-dev
   xvfb xauth
 )
 # The tests on top: GoogleTest and Google Benchmark; clang with its
