@@ -697,7 +697,8 @@ void checkStream(void)
         streamFailed();
         return;
     }
-    streamState_t before = state.news.state;
+    char shown[STREAM_TITLE_SIZE];
+    snprintf(shown, sizeof shown, "%s", stationTitle(state.song_current));
     streamPoll(state.stream, &state.news);
     if (state.news.list) {
         takeList(state.news.list, state.news.listSize, state.news.listPls);
@@ -709,7 +710,7 @@ void checkStream(void)
     }
     if (state.news.state == STREAM_PLAYING)
         state.unplayableInARow = 0;
-    if (state.news.titleChanged || state.news.state != before)
+    if (strcmp(shown, stationTitle(state.song_current)) != 0)
         setCaption(state.song_current);
 }
 
@@ -1033,11 +1034,14 @@ void soundCheckPlayer(void)
 {
     if (!state.song_playing || state.paused || !isSong(state.song_current))
         return;
-    if (state.songs[state.song_current].stream) { // never ends by time or by its data
+    // A station never ends by its data; only a positive length in the
+    // bundled list ends it, by time, like any of that list's songs.
+    if (state.songs[state.song_current].stream) {
+        int song = state.song_current;
         checkStream();
-        return;
-    }
-    if (state.songs[state.song_current].lengthFromMusic) {
+        if (song != state.song_current || !state.song_playing || state.songs[song].lengthFromMusic)
+            return;
+    } else if (state.songs[state.song_current].lengthFromMusic) {
         if (state.channel) {
             followQueued();
             queueUpcoming();

@@ -508,14 +508,9 @@ void streamPoll(stream_t* s, streamNews_t* news)
     // Titles whose music the audio thread has reached become the title.
     uint64_t heard = s->taken.load(std::memory_order_acquire);
     while (s->titleCount && s->titles[0].atFrame <= heard) {
-        if (strcmp(s->title, s->titles[0].text) != 0) {
-            snprintf(s->title, sizeof s->title, "%s", s->titles[0].text);
-            s->titleSerial++;
-        }
+        snprintf(s->title, sizeof s->title, "%s", s->titles[0].text);
         memmove(&s->titles[0], &s->titles[1], sizeof s->titles[0] * size_t(--s->titleCount));
     }
-    news->titleChanged = s->titleSerial != s->titleSerialPolled;
-    s->titleSerialPolled = s->titleSerial;
     snprintf(news->title, sizeof news->title, "%s", s->title);
     snprintf(news->icyName, sizeof news->icyName, "%s", s->icyName);
     news->list = s->list;

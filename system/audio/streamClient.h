@@ -26,7 +26,6 @@ const size_t STREAM_LIST_MOST = 1 << 20; // a fetched playlist; a larger one is 
 
 struct streamNews_t {
     streamState_t state;
-    int titleChanged;                 // `title` differs from the last poll's
     char title[STREAM_TITLE_SIZE];    // the station's current title; "" before the first
     char icyName[STREAM_TITLE_SIZE];  // the station's name; "" when it sends none
     char* list;                       // STREAM_LIST: the text (the caller frees it), else null

@@ -36,8 +36,6 @@ struct stream_t {
     pthread_mutex_t lock;
     streamState_t state;
     char title[STREAM_TITLE_SIZE]; // as heard: the audio thread has reached its music
-    unsigned titleSerial;
-    unsigned titleSerialPolled; // main thread only
     // Titles whose music is still in the ring, with the ring's frame count
     // at which it begins: the caption changes when the song is heard, not
     // seconds earlier when its metadata arrived.
