@@ -91,6 +91,9 @@ struct soundState_t {
     streamNews_t news{};
     float heardBefore = 0;
     int resuming = 0; // the next soundPlaySong goes on after a pause
+    // The caption waits for an address named like a playlist to answer,
+    // so that it never shows an entry about to be replaced by the list.
+    int captionHeld = 0;
 };
 
 soundState_t state;
@@ -573,6 +576,12 @@ void freeEntry(song_t* entry)
     *entry = song_t{};
 }
 
+int namedLikeList(const char* url)
+{
+    int known = streamKindOf("", url, nullptr, 0);
+    return known == STREAM_LIST_PLS || known == STREAM_LIST_M3U;
+}
+
 void dropStream(void)
 {
     streamRelease(state.stream);
@@ -710,8 +719,11 @@ void checkStream(void)
     }
     if (state.news.state == STREAM_PLAYING)
         state.unplayableInARow = 0;
-    if (strcmp(shown, stationTitle(state.song_current)) != 0)
+    if (state.captionHeld && state.news.state == STREAM_CONNECTING)
+        return;
+    if (state.captionHeld || strcmp(shown, stationTitle(state.song_current)) != 0)
         setCaption(state.song_current);
+    state.captionHeld = 0;
 }
 
 } // namespace
@@ -955,7 +967,9 @@ void soundPlaySong(int song)
     state.paused = 0;
     state.listEnded = 0;
     readDetails(&state.songs[i]);
-    setCaption(i);
+    state.captionHeld = state.songs[i].stream && state.stream && namedLikeList(state.songs[i].filename);
+    if (!state.captionHeld)
+        setCaption(i);
     if (audioSystemPlaySound(state.songs[i].sound, state.startPaused, &state.channel) != AUDIO_OK)
         state.channel = 0;
     // Only a song that ends with its music and would not play is left at

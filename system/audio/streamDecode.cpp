@@ -18,6 +18,7 @@
 #include <vorbis/vorbisfile.h>
 
 #include <strings.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -28,7 +29,10 @@ namespace {
 
 const size_t INPUT_SIZE = 4 * 1024; // small reads keep an ICY title close to its music
 const int FRAMES = 2048;                    // decoded at a time
-const size_t NO_MUSIC_MOST = 512 * 1024;    // bytes without one decoded frame: whatever this is, it is no music
+// Bytes, or seconds while bytes arrive, without one decoded frame: whatever
+// the answer is, it is no music (a slow trickle of noise takes the time).
+const size_t NO_MUSIC_MOST = 512 * 1024;
+const double NO_MUSIC_SECONDS = 8;
 const int RATE_MOST = 768000;
 const useconds_t RING_WAIT_US = 20 * 1000;  // the ring drains at 44.1 frames per ms
 
@@ -38,6 +42,7 @@ struct decode_t {
     const unsigned char* head;
     size_t headSize, headAt;
     size_t sinceMusic; // bytes read since the last decoded frame
+    double musicAt;    // when that frame was decoded (or decoding began), monotonic seconds
     int decoded;
     SRC_STATE* resampler;
     int resamplerRate;
@@ -47,11 +52,18 @@ struct decode_t {
     size_t whySize;
 };
 
+double seconds(void)
+{
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
 // The answer's bytes: first the head already read to tell the format.
 size_t readInput(decode_t* d, unsigned char* out, size_t size)
 {
-    if (d->sinceMusic > NO_MUSIC_MOST) {
-        snprintf(d->why, d->whySize, "no music in %zu kB of the answer", NO_MUSIC_MOST / 1024);
+    if (d->sinceMusic > NO_MUSIC_MOST || (d->sinceMusic && seconds() - d->musicAt > NO_MUSIC_SECONDS)) {
+        snprintf(d->why, d->whySize, "no music in %zu kB of the answer", d->sinceMusic / 1024);
         return 0;
     }
     size_t n = 0;
@@ -97,6 +109,7 @@ void emit(decode_t* d, const float* stereo, size_t frames, long rate)
     d->decoded = 1;
     if (rate == AUDIO_RATE) {
         writeRing(d, stereo, frames);
+        d->musicAt = seconds(); // after any wait for room in the ring
         return;
     }
     if (d->resampler && d->resamplerRate != rate) {
@@ -120,6 +133,7 @@ void emit(decode_t* d, const float* stereo, size_t frames, long rate)
         stereo += data.input_frames_used * 2;
         frames -= size_t(data.input_frames_used);
     }
+    d->musicAt = seconds();
 }
 
 // Interleaved frames of any channel count, folded to stereo: mono on both
@@ -379,6 +393,7 @@ int streamDecodeRun(stream_t* stream, streamBytes_t* bytes, int kind, const unsi
     d->headSize = headSize;
     d->why = why;
     d->whySize = whySize;
+    d->musicAt = seconds();
     int decoded = 0;
     if (kind == STREAM_MP3)
         decoded = runMp3(d);
