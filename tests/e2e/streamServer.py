@@ -120,7 +120,7 @@ class Route:
         self.options = options
         self.title = None        # (text, encoding) set on command
         self.title_serial = 0    # grows with each new title
-        self.drops = options.get("drops", 0)
+        self.drops = list(options.get("drops", ()))
 
 
 class StreamServer:
@@ -145,14 +145,15 @@ class StreamServer:
 
     # What the paths answer.
     def stream(self, path, audio, metaint=None, icy_status=False, name="Test Station",
-               drop_after=None, drops=0, split_meta=False, content_type=None):
+               drops=(), split_meta=False, content_type=None):
         """An endless live stream. metaint: ICY metadata every that many
-        bytes when the client asks for it. drop_after: the first `drops`
-        connections end after that many audio bytes. split_meta: each
+        bytes when the client asks for it. drops: the first connections end
+        after that many audio bytes each (0: right after the head), the
+        later ones go on. split_meta: each
         metadata block leaves in three writes with pauses between, so the
         client reads it in pieces."""
         self.routes[path] = Route("stream", audio=audio, metaint=metaint, icy_status=icy_status,
-                                  name=name, drop_after=drop_after, drops=drops, split_meta=split_meta,
+                                  name=name, split_meta=split_meta,
                                   content_type=content_type or audio.content_type)
 
     def file(self, path, body, content_type):
@@ -281,10 +282,9 @@ class StreamServer:
             head.append("icy-metaint: %d" % metaint)
         sock.sendall(("\r\n".join(head) + "\r\n\r\n").encode())
         with self.lock:
-            limit = o["drop_after"] if route.drops > 0 else None
-            if limit is not None:
-                route.drops -= 1
-        writer = StreamWriter(sock, metaint, o["split_meta"], lambda: self.title_of(route))
+            limit = route.drops.pop(0) if route.drops else None
+        writer = StreamWriter(sock, metaint, o["split_meta"], lambda: self.title_of(route),
+                              lambda title: self.log("told", path, title))
         start = time.monotonic()
         played = 0.0  # seconds of audio sent
         piece = 0
@@ -296,7 +296,7 @@ class StreamServer:
             step = max(1, int(len(data) * SLICE_SECONDS / seconds))
             for at in range(0, len(data), step):
                 chunk = data[at: at + step]
-                if limit is not None and writer.sent + len(chunk) >= limit:
+                if limit is not None and writer.sent + len(chunk) > limit:
                     writer.audio(chunk[: limit - writer.sent])
                     self.log("drop", path)
                     sock.shutdown(socket.SHUT_RDWR)
@@ -316,8 +316,9 @@ class StreamWriter:
     """Audio bytes with an ICY metadata block after every `metaint` of them;
     a block carries the title when it changed, else it is the empty block."""
 
-    def __init__(self, sock, metaint, split, title):
+    def __init__(self, sock, metaint, split, title, told):
         self.sock = sock
+        self.on_told = told
         self.metaint = metaint
         self.split = split
         self.title = title
@@ -347,12 +348,14 @@ class StreamWriter:
         whole = bytes([len(block) // 16]) + block
         if not self.split or not block:
             self.sock.sendall(whole)
-            return
-        # The length byte alone, then the text cut in the middle of the
-        # title: a reader must join the pieces.
-        for piece in (whole[:1], whole[1:20], whole[20:]):
-            self.sock.sendall(piece)
-            time.sleep(0.03)
+        else:
+            # The length byte alone, then the text cut in the middle of the
+            # title: a reader must join the pieces.
+            for piece in (whole[:1], whole[1:20], whole[20:]):
+                self.sock.sendall(piece)
+                time.sleep(0.03)
+        if block:
+            self.on_told(title[0])
 
 
 def read_request(sock):
@@ -386,7 +389,7 @@ def main():
     server.stream("/icy", make_stream(folder, "mp3", 440), metaint=1000, icy_status=True, split_meta=True)
     server.stream("/ogg", make_stream(folder, "ogg", 660, ["Ogg One", "Ogg Two"]))
     server.stream("/opus", make_stream(folder, "opus", 880, ["Opus One", "Opus Two"]))
-    server.stream("/drop", make_stream(folder, "mp3", 550), metaint=1000, drop_after=40000, drops=1)
+    server.stream("/drop", make_stream(folder, "mp3", 550), metaint=1000, drops=[40000, 0])
     server.stream("/aac", make_stream(folder, "aac", 330))
     server.redirect("/moved", "/mp3", 301)
     for i in range(6):
