@@ -153,7 +153,7 @@ class StreamServer:
         metadata block leaves in three writes with pauses between, so the
         client reads it in pieces."""
         self.routes[path] = Route("stream", audio=audio, metaint=metaint, icy_status=icy_status,
-                                  name=name, split_meta=split_meta,
+                                  name=name, drops=drops, split_meta=split_meta,
                                   content_type=content_type or audio.content_type)
 
     def file(self, path, body, content_type):
