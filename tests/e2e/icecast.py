@@ -157,19 +157,18 @@ class Icecast:
 
     def start(self):
         """The server, then the feeder; returns once the mount is on air."""
-        self.server = subprocess.Popen(["icecast2", "-c", os.path.join(self.folder, "icecast.xml")],
-                                       stdout=subprocess.DEVNULL, stderr=self.log_file("icecast.out"))
+        self.server = self.launch(["icecast2", "-c", os.path.join(self.folder, "icecast.xml")], "icecast.out")
         self.wait(lambda: self.answers("/status-json.xsl"), "icecast2 listening on port %d" % self.port)
-        self.feeder = subprocess.Popen(["ezstream", "-q", "-c", os.path.join(self.folder, "ezstream.xml")],
-                                       stdout=subprocess.DEVNULL, stderr=self.log_file("ezstream.out"),
-                                       start_new_session=True)
+        self.feeder = self.launch(["ezstream", "-q", "-c", os.path.join(self.folder, "ezstream.xml")],
+                                  "ezstream.out")
         self.wait(lambda: self.answers(MOUNT), "the mount %s on air" % MOUNT)
 
-    def log_file(self, name):
-        return open(os.path.join(self.folder, name), "ab")
+    def launch(self, args, log):
+        with open(os.path.join(self.folder, log), "ab") as out:
+            return subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=out)
 
     def answers(self, path):
-        """Whether the server answers `path` with 200 and a first byte."""
+        """Whether the server answers `path` with 200."""
         try:
             with socket.create_connection(("127.0.0.1", self.port), timeout=2) as s:
                 s.sendall(("GET %s HTTP/1.0\r\n\r\n" % path).encode())
