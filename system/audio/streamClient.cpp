@@ -417,6 +417,8 @@ void* work(void* context)
         b->stream = s;
         b->multi = curl_multi_init();
     }
+    if (!b || !b->multi)
+        passOver(s, "%s", "out of memory for a connection");
     for (int attempt = 0; b && b->multi && !s->stop.load();) {
         int played = 0;
         sessionEnd_t end = session(s, b, &played);
