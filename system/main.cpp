@@ -225,7 +225,8 @@ void showPlayerState(float position)
     state.repeat = soundGetRepeat();
     state.listEnded = soundListEnded();
     state.album = soundGetSongAlbum(soundGetCurrentSong());
-    state.notice = "";
+    state.live = soundIsLive();
+    state.notice = soundGetNotice();
     menuSetPlayerState(&state);
 }
 

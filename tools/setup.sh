@@ -15,16 +15,20 @@ PLAY_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libsdl1.2-compat-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev
   libpng-dev libopenmpt-dev libsndfile1-dev libsamplerate0-dev libsystemd-dev
+  libcurl4-openssl-dev libmpg123-dev libvorbis-dev libogg-dev libopusfile-dev libflac-dev
   xvfb xauth
 )
 # The tests on top: GoogleTest and Google Benchmark; clang with its
 # sanitizer runtimes for the fuzz targets, and llvm-symbolizer, without
 # which the sanitizers cannot name functions (the leak suppressions match
-# function names); the X tools and Python of the end-to-end tests; valgrind.
+# function names); the X tools and Python of the end-to-end tests; valgrind;
+# for the radio test a real streaming server with its feeder, and ffmpeg,
+# which makes the stations' MP3, Ogg and AAC audio.
 TEST_PACKAGES=(
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev llvm-14
   xdotool x11-utils x11-apps python3 valgrind
+  icecast2 ezstream ffmpeg
 )
 
 # Commands the scripts call, with the package each comes from.
@@ -33,7 +37,8 @@ PLAY_COMMANDS=(c++:build-essential cmake:cmake ninja:ninja-build pkg-config:pkg-
 TEST_COMMANDS=(clang++:clang /usr/lib/llvm-14/bin/llvm-symbolizer:llvm-14
                xdotool:xdotool xprop:x11-utils xwininfo:x11-utils xdpyinfo:x11-utils
                xwd:x11-apps /usr/bin/python3:python3 valgrind:valgrind
-               dbus-daemon:dbus-daemon dbus-monitor:dbus-bin playerctl:playerctl)
+               dbus-daemon:dbus-daemon dbus-monitor:dbus-bin playerctl:playerctl
+               icecast2:icecast2 ezstream:ezstream ffmpeg:ffmpeg)
 
 case "$purpose" in
   play) packages=("${PLAY_PACKAGES[@]}"); commands=("${PLAY_COMMANDS[@]}") ;;
@@ -70,11 +75,16 @@ if [ ${#missing[@]} -gt 0 ]; then
   if [ "$(id -u)" -ne 0 ]; then
     echo "tessellune: missing Debian packages: ${missing[*]}" >&2
     echo "tessellune: install them as root with:" >&2
+    echo "  echo 'icecast2 icecast2/icecast-setup boolean false' | debconf-set-selections" >&2
     echo "  apt-get update -qq && DEBIAN_FRONTEND=noninteractive ${install[*]}" >&2
     exit 1
   fi
   echo "tessellune: installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
+  # icecast2 asks whether to set up its system-wide server; the tests run
+  # their own with a configuration of their own, so the answer is no, given
+  # beforehand so that no question waits for a person.
+  echo "icecast2 icecast2/icecast-setup boolean false" | debconf-set-selections
   apt_waiting update -qq
   apt_waiting "${install[@]:1}"
 fi

@@ -4,7 +4,7 @@
 #   tools/test.sh e2e      the real programs driven under Xvfb
 #   tools/test.sh package  an outside project built on the engine, by add_subdirectory and installed
 #   tools/test.sh asan     GoogleTest suites under ASan/UBSan/LeakSanitizer
-#   tools/test.sh fuzz     every fuzz target for TESSELLUNE_FUZZ_SECONDS (default 52) each
+#   tools/test.sh fuzz     every fuzz target for TESSELLUNE_FUZZ_SECONDS (default 43) each
 #   tools/test.sh soak     the short soak run (about two minutes)
 #   tools/test.sh valgrind a short session of the player under valgrind memcheck
 # Every part runs even when an earlier one failed, so one run shows all that
@@ -49,7 +49,7 @@ run_part() {
       tools/build.sh asan
       tools/with-xvfb.sh ctest --test-dir build-asan -L unit -j "$(nproc)" --output-on-failure ;;
     fuzz)
-      tools/fuzz.sh "${TESSELLUNE_FUZZ_SECONDS:-52}" ;;
+      tools/fuzz.sh "${TESSELLUNE_FUZZ_SECONDS:-43}" ;;
     soak)
       tools/soak.sh --short ;;
     valgrind)

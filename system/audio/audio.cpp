@@ -417,6 +417,59 @@ void freeSound(sound_t* s)
     free(s);
 }
 
+// --- sounds fed from elsewhere ---------------------------------------------------
+
+struct sourceState_t {
+    const audioSource_t* source;
+    void* context;
+};
+
+int sourceProbe(const unsigned char*, size_t)
+{
+    return 0;
+}
+
+// A second play of a source would need a second producer: refused.
+void* sourceOpen(const unsigned char*, size_t, int, char* reason, size_t reasonSize)
+{
+    snprintf(reason, reasonSize, "a live sound plays once");
+    return nullptr;
+}
+
+size_t sourceRead(void* state, float* stereo, size_t frames)
+{
+    sourceState_t* s = static_cast<sourceState_t*>(state);
+    return s->source->read(s->context, stereo, frames);
+}
+
+// Only the start, where a new channel stands anyway, is a place in a live sound.
+double sourceSeek(void*, double seconds)
+{
+    return seconds == 0 ? 0 : -1;
+}
+
+void sourceClose(void* state)
+{
+    sourceState_t* s = static_cast<sourceState_t*>(state);
+    s->source->close(s->context);
+    free(s);
+}
+
+int sourceInfo(const unsigned char*, size_t, int, double*, audioTags_t*)
+{
+    return 0;
+}
+
+int sourcePlaysExtension(const char*)
+{
+    return 0;
+}
+
+const audioDecoder_t sourceDecoder = {"source", sourceProbe, sourceOpen, sourceRead, sourceSeek, sourceClose,
+                                      nullptr, sourceInfo, sourcePlaysExtension};
+
+audioResult_t keepSound(audioBytes_t* bytes, const audioDecoder_t* decoder, void* state, audioSound_t* sound);
+
 audioResult_t addSound(audioBytes_t* bytes, audioSound_t* sound)
 {
     const audioDecoder_t* decoder = nullptr;
@@ -431,6 +484,13 @@ audioResult_t addSound(audioBytes_t* bytes, audioSound_t* sound)
         audioFileRelease(bytes);
         return failWith(AUDIO_ERR_FORMAT, "%s", reason);
     }
+    return keepSound(bytes, decoder, state, sound);
+}
+
+// A sound from its bytes (empty for a source) and a first decoder state,
+// which it takes over, also on failure.
+audioResult_t keepSound(audioBytes_t* bytes, const audioDecoder_t* decoder, void* state, audioSound_t* sound)
+{
     sound_t* s = static_cast<sound_t*>(calloc(1, sizeof(sound_t)));
     if (s && audio.soundCount == audio.soundCapacity) {
         int capacity = audio.soundCapacity ? audio.soundCapacity * 2 : 16;
@@ -550,6 +610,23 @@ audioResult_t audioSystemCreateSoundMemory(const void* data, size_t size, audioS
     if (!audioFileCopy(data, size, &bytes))
         return failWith(AUDIO_ERR_MEMORY, "out of memory");
     return addSound(&bytes, sound);
+}
+
+audioResult_t audioSystemCreateSoundSource(const audioSource_t* source, void* context, audioSound_t* sound)
+{
+    assert(source && sound);
+    sourceState_t* state = static_cast<sourceState_t*>(malloc(sizeof(sourceState_t)));
+    if (!state) {
+        source->close(context);
+        return failWith(AUDIO_ERR_MEMORY, "out of memory");
+    }
+    *state = sourceState_t{source, context};
+    if (!audio.ready) {
+        sourceClose(state);
+        return failWith(AUDIO_ERR_NOT_READY, "the audio system is not initialised");
+    }
+    audioBytes_t bytes = {};
+    return keepSound(&bytes, &sourceDecoder, state, sound);
 }
 
 audioResult_t audioReadTags(const char* path, double* seconds, audioTags_t* tags)

@@ -52,6 +52,16 @@ void audioShutdown(void);
 audioResult_t audioSystemCreateSound(const char* path, audioSound_t* sound);
 // The same from bytes in memory, which are copied.
 audioResult_t audioSystemCreateSoundMemory(const void* data, size_t size, audioSound_t* sound);
+// Frames made elsewhere (a live stream): `read` fills `frames` stereo frames
+// at AUDIO_RATE on the audio thread, so it must never wait; `close` is
+// called once, on the main thread, when the sound or its channel is freed.
+struct audioSource_t {
+    size_t (*read)(void* context, float* stereo, size_t frames);
+    void (*close)(void* context);
+};
+// A sound that plays once from `source`: it cannot seek (only to 0) and
+// never ends by itself. Takes `context` over, also on failure.
+audioResult_t audioSystemCreateSoundSource(const audioSource_t* source, void* context, audioSound_t* sound);
 const size_t AUDIO_TAG_SIZE = 1024; // longer tags are cut
 
 // What a music file says of itself; "" where it says nothing.

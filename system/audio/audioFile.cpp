@@ -72,10 +72,11 @@ int fail(audioBytes_t* bytes, char* reason, size_t reasonSize, const char* why)
 static int loadFile(const char* path, size_t mapFrom, audioBytes_t* bytes, char* reason, size_t reasonSize)
 {
     *bytes = audioBytes_t{};
-    // Playlists may name streams; only local files are played, and saying so
-    // is clearer than the "no such file" the open would report.
+    // Stations (http and https) are played by the stream client, never as
+    // files; other addresses not at all, and saying so is clearer than the
+    // "no such file" the open would report.
     if (strstr(path, "://"))
-        return fail(bytes, reason, reasonSize, "network addresses are not played");
+        return fail(bytes, reason, reasonSize, "only http and https addresses are played");
     const char* why;
     int fd = ioOpenRegular(path, "rb", &why); // a FIFO must not hold the player
     if (fd < 0)

@@ -5,6 +5,8 @@
 
 #include "system/audio/audio.h"
 #include "system/audio/soundText.h"
+#include "system/audio/streamClient.h"
+#include "system/audio/streamProtocol.h"
 #include "system/io/io.h"
 #include "system/timer/timer.h"
 #include "system/ui/window/windowSdl.h"
@@ -46,6 +48,8 @@ struct song_t {
     int titleFromFile;
     char* artist; // from the file's tags; null when it names none
     char* album;
+    int stream;      // an http(s) address: a station, played live
+    int fromFetched; // named by a playlist fetched over the network
 };
 
 struct soundState_t {
@@ -81,6 +85,15 @@ struct soundState_t {
     int queuedSong = -1;
     int queuedOrderAt = 0;
     audioSound_t queuedSound = 0;
+    // The playing station (null when the current song is none), what it
+    // last said, and the time heard before a pause cut the connection.
+    stream_t* stream = nullptr;
+    streamNews_t news{};
+    float heardBefore = 0;
+    int resuming = 0; // the next soundPlaySong goes on after a pause
+    // The caption waits for an address named like a playlist to answer,
+    // so that it never shows an entry about to be replaced by the list.
+    int captionHeld = 0;
 };
 
 soundState_t state;
@@ -328,11 +341,19 @@ uint32_t toMilliseconds(float seconds)
     return ms >= double(UINT32_MAX) ? UINT32_MAX : uint32_t(ms);
 }
 
+int playsStream(void)
+{
+    return state.song_playing && isSong(state.song_current) && state.songs[state.song_current].stream;
+}
+
 void setCaption(int i)
 {
     int length = int(state.songs[i].length);
     char lengthText[16]; // room for any int, so a negative length is not cut
-    snprintf(lengthText, sizeof lengthText, "%02d:%02d", length / 60, length % 60);
+    if (state.songs[i].stream)
+        snprintf(lengthText, sizeof lengthText, "live");
+    else
+        snprintf(lengthText, sizeof lengthText, "%02d:%02d", length / 60, length % 60);
     char caption[512];
     char title[sizeof caption]; // cut by the caption's size anyway
     soundSongDisplayName(i, title, sizeof title);
@@ -455,14 +476,14 @@ void songEnded(int unplayable)
 int upcoming(int* orderAt)
 {
     *orderAt = state.orderAt;
-    if (!state.songs[state.song_current].lengthFromMusic)
+    if (!state.songs[state.song_current].lengthFromMusic || state.songs[state.song_current].stream)
         return -1;
     if (state.repeat == SOUND_REPEAT_ONE)
         return state.song_current;
     if (atLastOfRound() && (state.repeat == SOUND_REPEAT_OFF || shuffling()))
         return -1;
     int next = neighbour(1, orderAt);
-    return state.songs[next].lengthFromMusic ? next : -1;
+    return state.songs[next].lengthFromMusic && !state.songs[next].stream ? next : -1; // a station is not opened ahead
 }
 
 void releaseQueued(void)
@@ -542,6 +563,167 @@ void checkMusicEnd(void)
         return;
     }
     songEnded(!state.channel);
+}
+
+// --- stations -------------------------------------------------------------------
+
+void freeEntry(song_t* entry)
+{
+    free(entry->name);
+    free(entry->filename);
+    free(entry->artist);
+    free(entry->album);
+    *entry = song_t{};
+}
+
+int namedLikeList(const char* url)
+{
+    int known = streamKindOf("", url, nullptr, 0);
+    return known == STREAM_LIST_PLS || known == STREAM_LIST_M3U;
+}
+
+void dropStream(void)
+{
+    streamRelease(state.stream);
+    state.stream = nullptr;
+    state.news = streamNews_t{};
+}
+
+// Ends the connection and the channel: a station held paused would fill
+// its buffer and stall, and a person who comes back wants it live.
+void cutStream(void)
+{
+    if (isSong(state.song_current) && state.songs[state.song_current].sound) {
+        audioSoundRelease(state.songs[state.song_current].sound);
+        state.songs[state.song_current].sound = 0;
+    }
+    state.channel = 0;
+    dropStream();
+}
+
+void loadStream(song_t* entry)
+{
+    state.news = streamNews_t{};
+    state.stream = streamOpen(entry->filename, !entry->fromFetched);
+    if (!state.stream) {
+        fprintf(stderr, "tessellune: cannot play \"%s\": the stream client does not start\n", entry->filename);
+        return;
+    }
+    if (streamCreateSound(state.stream, &entry->sound) != AUDIO_OK) {
+        fprintf(stderr, "tessellune: cannot play \"%s\": %s\n", entry->filename, audioLastError());
+        entry->sound = 0;
+        dropStream();
+    }
+}
+
+// What the caption and the label call a station: its current title;
+// before the first one the list's title, else the name it gives itself,
+// else its address.
+const char* stationTitle(int song)
+{
+    const song_t* entry = &state.songs[song];
+    int current = song == state.song_current && state.stream;
+    if (current && state.news.title[0])
+        return state.news.title;
+    if (!entry->titleFromFile)
+        return entry->name;
+    if (current && state.news.icyName[0])
+        return state.news.icyName;
+    return entry->filename;
+}
+
+// A station that will never play is passed over like a file that will
+// not, and a list of nothing but such stops instead of going round.
+void streamFailed(void)
+{
+    dropStream();
+    if (++state.unplayableInARow >= state.song_i) {
+        fprintf(stderr, "tessellune: none of the songs would play; stopped\n");
+        soundStop();
+        return;
+    }
+    songEnded(1);
+}
+
+// Keeps only the fetched list's http(s) entries, from `first` on: a list
+// from the network must not reach local files.
+void keepAddresses(int first, const char* url)
+{
+    int kept = first;
+    for (int i = first; i < state.song_i; i++) {
+        if (!state.songs[i].stream) {
+            fprintf(stderr, "tessellune: \"%s\": its playlist names \"%s\", which is no http or https address; left out\n",
+                    url, state.songs[i].filename);
+            freeEntry(&state.songs[i]);
+            continue;
+        }
+        state.songs[i].fromFetched = 1;
+        state.songs[kept++] = state.songs[i];
+    }
+    state.song_i = kept;
+}
+
+// The playlist a station's address served takes the entry's place, and
+// its first entry plays.
+void takeList(char* text, size_t size, int pls)
+{
+    int at = state.song_current, before = state.song_i;
+    char url[TEXT_SIZE];
+    snprintf(url, sizeof url, "%s", state.songs[at].filename);
+    cutStream();
+    if (pls)
+        soundParseOwnPlaylist(text, size, url);
+    else
+        soundParseM3u(text, size, url);
+    free(text);
+    keepAddresses(before, url);
+    int added = state.song_i - before;
+    song_t* block = added ? static_cast<song_t*>(malloc(sizeof(song_t) * size_t(added))) : nullptr;
+    if (!block) {
+        fprintf(stderr, "tessellune: \"%s\": its playlist names no station\n", url);
+        for (int i = before; i < state.song_i; i++)
+            freeEntry(&state.songs[i]);
+        state.song_i = before;
+        streamFailed();
+        return;
+    }
+    memcpy(block, state.songs + before, sizeof(song_t) * size_t(added));
+    freeEntry(&state.songs[at]);
+    memmove(state.songs + at + added, state.songs + at + 1, sizeof(song_t) * size_t(before - at - 1));
+    memcpy(state.songs + at, block, sizeof(song_t) * size_t(added));
+    free(block);
+    state.song_i = before - 1 + added;
+    if (state.shuffle)
+        shuffleRound(at);
+    soundPlaySong(at);
+}
+
+// Once a frame while a station plays: its news reach the caption, and a
+// station that will not play, or that served a playlist, is dealt with.
+void checkStream(void)
+{
+    if (!state.stream) {
+        streamFailed();
+        return;
+    }
+    char shown[STREAM_TITLE_SIZE];
+    snprintf(shown, sizeof shown, "%s", stationTitle(state.song_current));
+    streamPoll(state.stream, &state.news);
+    if (state.news.list) {
+        takeList(state.news.list, state.news.listSize, state.news.listPls);
+        return;
+    }
+    if (state.news.state == STREAM_FAILED) {
+        streamFailed();
+        return;
+    }
+    if (state.news.state == STREAM_PLAYING)
+        state.unplayableInARow = 0;
+    if (state.captionHeld && state.news.state == STREAM_CONNECTING)
+        return;
+    if (state.captionHeld || strcmp(shown, stationTitle(state.song_current)) != 0)
+        setCaption(state.song_current);
+    state.captionHeld = 0;
 }
 
 } // namespace
@@ -640,6 +822,7 @@ static int addEntry(const char* filename, const char* title, int length, int lim
     state.songs[i].length = uint32_t(length);
     state.songs[i].name = name;
     state.songs[i].filename = file;
+    state.songs[i].stream = streamIsAddress(file);
     return i;
 }
 
@@ -666,20 +849,15 @@ int soundAddSongWithoutLength(const char* filename, const char* title, int liste
     if (i < 0)
         return -1;
     state.songs[i].lengthFromMusic = 1;
-    state.songs[i].detailsPending = 1;
+    state.songs[i].detailsPending = !state.songs[i].stream; // a station has no file to read them from
     state.songs[i].titleFromFile = titleFromFile;
     return i;
 }
 
 void soundClearPlaylist(void)
 {
-    for (int i = 0; i < state.song_i; i++) {
-        free(state.songs[i].name);
-        free(state.songs[i].filename);
-        free(state.songs[i].artist);
-        free(state.songs[i].album);
-        state.songs[i] = song_t{};
-    }
+    for (int i = 0; i < state.song_i; i++)
+        freeEntry(&state.songs[i]);
     state.song_i = 0;
 }
 
@@ -732,6 +910,10 @@ const char* soundGetSongAlbum(int song)
 
 void soundSongDisplayName(int song, char* out, size_t outSize)
 {
+    if (isSong(song) && state.songs[song].stream) {
+        snprintf(out, outSize, "%s", stationTitle(song));
+        return;
+    }
     const char* artist = soundGetSongArtist(song);
     if (artist[0])
         snprintf(out, outSize, "%s \xE2\x80\x93 %s", artist, soundGetSongName(song)); // an en dash
@@ -757,6 +939,10 @@ void soundLoadSong(int song)
         return;
     song_t* entry = &state.songs[wrapSong(song)];
     entry->sound = 0;
+    if (entry->stream) {
+        loadStream(entry);
+        return;
+    }
     if (audioSystemCreateSound(entry->filename, &entry->sound) != AUDIO_OK) {
         // A silent song: the caption, the selection and the automatic
         // advance go on as usual.
@@ -781,13 +967,19 @@ void soundPlaySong(int song)
     state.paused = 0;
     state.listEnded = 0;
     readDetails(&state.songs[i]);
-    setCaption(i);
+    state.captionHeld = state.songs[i].stream && state.stream && namedLikeList(state.songs[i].filename);
+    if (!state.captionHeld)
+        setCaption(i);
     if (audioSystemPlaySound(state.songs[i].sound, state.startPaused, &state.channel) != AUDIO_OK)
         state.channel = 0;
     // Only a song that ends with its music and would not play is left at
-    // once; any other keeps the player from spinning through the list.
+    // once; any other keeps the player from spinning through the list. A
+    // station counts once it has played or failed.
     int unplayable = !state.channel && state.songs[i].lengthFromMusic;
-    state.unplayableInARow = unplayable ? state.unplayableInARow + 1 : 0;
+    if (!state.songs[i].stream)
+        state.unplayableInARow = unplayable ? state.unplayableInARow + 1 : 0;
+    if (!state.resuming)
+        state.heardBefore = 0;
     // The new channel plays, so the toggle says "not paused": the next
     // soundPause pauses it.
     state.sound_pause = 0;
@@ -804,6 +996,8 @@ void soundPause(void)
         state.song_playing = 0;
         audioChannelSetPaused(state.channel, state.sound_pause);
     }
+    if (state.stream)
+        cutStream();
 }
 
 void soundStop(void)
@@ -854,7 +1048,14 @@ void soundCheckPlayer(void)
 {
     if (!state.song_playing || state.paused || !isSong(state.song_current))
         return;
-    if (state.songs[state.song_current].lengthFromMusic) {
+    // A station never ends by its data; only a positive length in the
+    // bundled list ends it, by time, like any of that list's songs.
+    if (state.songs[state.song_current].stream) {
+        int song = state.song_current;
+        checkStream();
+        if (song != state.song_current || !state.song_playing || state.songs[song].lengthFromMusic)
+            return;
+    } else if (state.songs[state.song_current].lengthFromMusic) {
         if (state.channel) {
             followQueued();
             queueUpcoming();
@@ -884,9 +1085,12 @@ float soundGetSongPosition(void)
 {
     if (!state.song_playing)
         return 0;
+    if (playsStream() && state.paused)
+        return state.heardBefore;
+    float before = playsStream() ? state.heardBefore : 0;
     uint32_t ms = 0;
     if (audioChannelGetPosition(state.channel, &ms, AUDIO_TIME_MS) == AUDIO_OK)
-        return float(ms) / 1000.0f;
+        return before + float(ms) / 1000.0f;
     // A silent song (its file would not play) or one that has just ended:
     // the frame timer's time since it started.
     return timerGetTime() - state.song_play_time_start;
@@ -895,6 +1099,7 @@ float soundGetSongPosition(void)
 void soundFree(void)
 {
     audioSystemClose();
+    dropStream();
     state.channel = 0;
     state.queuedSong = -1;
     state.queuedSound = 0;
@@ -907,6 +1112,7 @@ void soundDeinit(void)
     soundFree();
     soundClearPlaylist();
     audioShutdown();
+    streamShutdown();
 }
 
 void soundReset(void)
@@ -919,10 +1125,30 @@ void soundReset(void)
 
 // --- the controls beyond the buttons ------------------------------------------------
 
+// A paused station is disconnected; resuming connects again, live, and the
+// time line goes on counting the time heard.
+static void togglePauseStream(void)
+{
+    if (state.paused) {
+        state.resuming = 1;
+        soundPlaySong(state.song_current);
+        state.resuming = 0;
+        return;
+    }
+    state.heardBefore = soundGetSongPosition();
+    cutStream();
+    state.paused = 1;
+    state.pausedAt = timerGetTime();
+}
+
 void soundTogglePause(void)
 {
     if (!state.song_playing) {
         soundPlaySong(state.song_current);
+        return;
+    }
+    if (playsStream()) {
+        togglePauseStream();
         return;
     }
     state.paused = !state.paused;
@@ -939,6 +1165,10 @@ void soundCue(int song, float seconds)
 {
     if (!state.song_i)
         return;
+    if (state.songs[wrapSong(song)].stream) { // a station is not connected until asked to play
+        state.song_current = wrapSong(song);
+        return;
+    }
     state.startPaused = 1;
     soundPlaySong(song);
     state.startPaused = 0;
@@ -954,9 +1184,23 @@ int soundIsPaused(void)
     return state.song_playing && state.paused;
 }
 
+int soundIsLive(void)
+{
+    return playsStream();
+}
+
+const char* soundGetNotice(void)
+{
+    if (!playsStream() || state.paused || !state.stream)
+        return "";
+    if (state.news.state == STREAM_CONNECTING)
+        return "connecting\xE2\x80\xA6";
+    return state.news.state == STREAM_RECONNECTING ? "reconnecting\xE2\x80\xA6" : "";
+}
+
 void soundSeekTo(float seconds)
 {
-    if (!state.song_playing || !isSong(state.song_current))
+    if (!state.song_playing || !isSong(state.song_current) || playsStream()) // a station is live
         return;
     if (!(seconds > 0))
         seconds = 0;

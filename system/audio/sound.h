@@ -78,6 +78,11 @@ void soundReset(void);
 // playing, plays the selected song (PLAY, by contrast, always restarts).
 void soundTogglePause(void);
 int soundIsPaused(void);
+// A station plays (or is paused): the time line shows the time heard and
+// "live" instead of a length, and seeking does nothing.
+int soundIsLive(void);
+// "connecting…" or "reconnecting…" while a station is not heard, else "".
+const char* soundGetNotice(void);
 // Plays `song` paused at `seconds`, so that soundTogglePause goes on from
 // there (a run that takes up where the last one ended).
 void soundCue(int song, float seconds);

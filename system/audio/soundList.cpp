@@ -8,6 +8,7 @@
 #include "system/audio/audio.h"
 #include "system/audio/soundFolder.h"
 #include "system/audio/soundText.h"
+#include "system/audio/streamProtocol.h"
 #include "system/io/io.h"
 
 #include <sys/stat.h>
@@ -210,10 +211,14 @@ int soundOpenPlaylist(const char* path, char* reason, size_t reasonSize)
 int soundAddPlaylist(const char* path, char* reason, size_t reasonSize)
 {
     assert(path && reason && reasonSize > 0);
-    // Streams are not played (yet); saying so is clearer than the "no such
-    // file" that looking the address up as a path would give.
+    // A station, or a playlist served over HTTP: what it is shows when it
+    // plays, so that naming one never waits for the network.
+    if (streamIsAddress(path))
+        return soundAddSongWithoutLength(path, nullptr, 0) >= 0 ? 1 : fail(reason, reasonSize, "out of memory");
+    // Saying so is clearer than the "no such file" that looking the address
+    // up as a path would give.
     if (strstr(path, "://") && strncasecmp(path, "file://", 7) != 0)
-        return fail(reason, reasonSize, "network addresses are not played");
+        return fail(reason, reasonSize, "only http and https addresses are played");
     char local[TEXT_SIZE];
     soundTextResolveFile("", path, local, sizeof local); // a file:// URI names a path
     path = local;

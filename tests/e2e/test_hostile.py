@@ -84,7 +84,7 @@ def make_playlist(folder):
         Entry("cut.mod", "Module Cut In Its Header", "bad"),
         Entry("picture.mp3", "Picture", "bad"),
         Entry("folder.ogg", "Folder", "bad"),
-        Entry("http://localhost/stream.ogg", "Web Address", "bad"),
+        Entry("ftp://localhost/stream.ogg", "Web Address", "bad"),
         Entry("short.ogg", "Ogg Cut Mid Stream", "short", 260.0),
         Entry("three.wav", "Good Three", "good", 880.0),
     ]
@@ -174,7 +174,7 @@ class HostilePlaylist(unittest.TestCase):
         warned = [m.group(1) for m in map(WARNING.match, err.splitlines()) if m]
         expected = [e.shown_path() for e in self.entries if e.kind == "bad"]
         self.assertEqual(sorted(warned), sorted(expected), err)
-        self.assertIn('"http://localhost/stream.ogg": network addresses are not played', err)
+        self.assertIn('"ftp://localhost/stream.ogg": only http and https addresses are played', err)
         for marker in SANITIZER:
             self.assertNotIn(marker, err)
         # The advance printed its trace line once for every entry it left.

@@ -131,11 +131,14 @@ class CaptionSpy:
     with a new process per look misses or delays changes on a busy machine.
     `changes` holds (time.monotonic() at arrival, caption text); the first
     entry is the caption at the start. _NET_WM_NAME, because SDL sets it
-    once per caption (WM_NAME is written twice: see windowSdl)."""
+    once per caption (WM_NAME is written twice: see windowSdl). xprop
+    writes a caption's non-ASCII letters as octal escapes unless its locale
+    is a UTF-8 one, whatever the test run's locale is."""
 
     def __init__(self, window, atom="_NET_WM_NAME"):
         self.process = subprocess.Popen(["xprop", "-spy", "-id", str(window), atom],
-                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                                        encoding="utf-8", env=dict(os.environ, LC_ALL="C.UTF-8"))
         self.changes = []
         self.thread = threading.Thread(target=self.read, daemon=True)
         self.thread.start()
