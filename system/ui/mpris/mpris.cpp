@@ -58,7 +58,7 @@ struct request_t {
 
 // What the desktop was last told, to find what changed since.
 struct shown_t {
-    int status, repeat, shuffle, volume, muted, songs, song, length;
+    int status, repeat, shuffle, volume, muted, songs, song, length, live;
     char title[TEXT_SIZE], file[TEXT_SIZE];
 };
 
@@ -81,6 +81,21 @@ int playbackStatus(void)
 int hasSongs(void)
 {
     return soundGetPlaylistSize() > 0;
+}
+
+// A station cannot be moved within.
+int canSeek(void)
+{
+    return hasSongs() && !soundIsLive();
+}
+
+// A station's title is what it plays now, as the caption shows it.
+void songTitle(int song, char* out, size_t size)
+{
+    if (soundIsLive() && song == soundGetCurrentSong())
+        soundSongDisplayName(song, out, size);
+    else
+        snprintf(out, size, "%s", soundGetSongName(song));
 }
 
 // The desktop's volume is the level heard (0.5 halves the amplitude),
@@ -205,7 +220,7 @@ int shuffleOn(void) { return soundGetShuffle(); }
 const flagProperty_t FLAGS[] = {
     {"CanQuit", yes},         {"CanRaise", no},        {"HasTrackList", no},  {"CanControl", yes},
     {"CanGoNext", hasSongs},  {"CanGoPrevious", hasSongs}, {"CanPlay", hasSongs}, {"CanPause", hasSongs},
-    {"CanSeek", hasSongs},    {"Shuffle", shuffleOn},
+    {"CanSeek", canSeek},    {"Shuffle", shuffleOn},
 };
 
 int getFlag(sd_bus*, const char*, const char*, const char* property, sd_bus_message* reply, void*,
@@ -281,8 +296,10 @@ int appendMetadata(sd_bus_message* reply)
         r = sd_bus_message_append(reply, "{sv}", "mpris:length", "x", int64_t(length * 1000000LL));
     static char url[3 * TEXT_SIZE];
     fileUrl(soundGetSongFilename(song), url, sizeof url);
+    static char title[TEXT_SIZE];
+    songTitle(song, title, sizeof title);
     if (r >= 0)
-        r = sd_bus_message_append(reply, "{sv}", "xesam:title", "s", soundGetSongName(song));
+        r = sd_bus_message_append(reply, "{sv}", "xesam:title", "s", title);
     if (r >= 0)
         r = sd_bus_message_append(reply, "{sv}", "xesam:url", "s", url);
     const char* artist = soundGetSongArtist(song);
@@ -391,7 +408,10 @@ void look(shown_t* now)
     now->songs = soundGetPlaylistSize();
     now->song = soundGetCurrentSong();
     now->length = now->songs ? soundGetSongLength(now->song) : 0;
-    snprintf(now->title, sizeof now->title, "%s", now->songs ? soundGetSongName(now->song) : "");
+    now->live = soundIsLive();
+    now->title[0] = '\0';
+    if (now->songs)
+        songTitle(now->song, now->title, sizeof now->title);
     snprintf(now->file, sizeof now->file, "%s", now->songs ? soundGetSongFilename(now->song) : "");
 }
 
@@ -414,6 +434,8 @@ int changedNames(const shown_t* was, const shown_t* now, const char** names)
         static const char* const CAN[] = {"CanGoNext", "CanGoPrevious", "CanPlay", "CanPause", "CanSeek"};
         for (const char* name : CAN)
             names[n++] = name;
+    } else if (was->live != now->live) {
+        names[n++] = "CanSeek";
     }
     names[n] = nullptr;
     return n;
