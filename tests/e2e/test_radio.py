@@ -154,6 +154,7 @@ class Stations(unittest.TestCase):
             # Shown while the station had sent at most 32 more blocks (four
             # seconds): read as the blocks arrive, not when a buffer or a
             # reconnect comes round to it.
+            print("%r shown %.2f s after its block left" % (title, shown - told[0]), file=sys.stderr)
             self.assertLess(shown - told[0], 32 * METAINT / MP3_BYTES_PER_SECOND, title)
 
         # Ogg stations name their songs in the stream: each link of the
@@ -228,6 +229,7 @@ class Stations(unittest.TestCase):
         self.assertTrue(radio.shows("06/06."), radio.spy.captions())
 
         lines = radio.lines()
+        print("\n".join(lines), file=sys.stderr)
         self.assertEqual(len([line for line in lines if "audio/aac" in line]), 1, lines)
         self.assertLess(len(lines), 20, "a line per failure, not a flood: %r" % lines)
         radio.close()
