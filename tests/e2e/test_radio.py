@@ -113,6 +113,15 @@ class Radio:
                           % (hz, tone(self.capture.left_channel()[-22050:]), self.program.stderr()),
                           heard, timeout)
 
+    def silence(self, timeout=WAIT):
+        """Once half a second of what is sent from now on is silent."""
+        self.capture.mark()
+
+        def quiet():
+            samples = self.capture.left_channel()[-int(0.5 * songs.CAPTURE_RATE):]
+            return len(samples) >= 0.5 * songs.CAPTURE_RATE and songs.rms(samples) < 0.01
+        wait_until("silence", quiet, timeout)
+
     def lines(self):
         """The player's lines on standard error, less the one about the bus."""
         return [line for line in xtools.without_bus_line(self.program.stderr()).splitlines()
@@ -250,6 +259,7 @@ class RealServer(unittest.TestCase):
         station.stop()
         before = radio.lines()
         radio.new_line(before)  # the drop, or the first attempt after it
+        radio.silence()  # what was buffered has played: the sound that comes is new
         station.set_title("Back On Air")
         station.start()
         back = time.monotonic()
