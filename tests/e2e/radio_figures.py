@@ -47,7 +47,7 @@ def cpu_share(pid, seconds=CPU_SECONDS):
 
 
 class Figures(unittest.TestCase):
-    def measure(self, station, folder):
+    def measure(self, station):
         radio = test_radio.Radio(self, "--playlist", station.url)
         radio.capture.mark()
         radio.program.key(test_radio.PLAY)
@@ -75,7 +75,7 @@ class Figures(unittest.TestCase):
             self.addCleanup(shutil.rmtree, folder, True)
             station = icecast.Icecast(folder, frequency=330)
             self.addCleanup(station.close)
-            rows.append(self.measure(station, folder))
+            rows.append(self.measure(station))
             station.close()
         names = ("PLAY to first sound, s", "CPU share streaming", "CPU share from disk",
                  "server back to sound, s")

@@ -158,8 +158,7 @@ class Stations(unittest.TestCase):
         for title, encoding in (("Café Noir", "latin-1"), ("Don't Stop ♪ Ünïcode", "utf-8")):
             STATION.set_title("/icy.mp3", title, encoding)
             shown = radio.caption("01/03. %s (live)" % title)
-            told = wait_until("the block with %r" % title, lambda: [
-                t for t, what, path, detail in STATION.events if what == "told" and detail == title])
+            told = wait_until("the block with %r" % title, lambda: STATION.times("told", "/icy.mp3", title))
             # Shown while the station had sent at most 32 more blocks (four
             # seconds): read as the blocks arrive, not when a buffer or a
             # reconnect comes round to it.
