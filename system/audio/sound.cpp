@@ -606,7 +606,7 @@ void loadStream(song_t* entry)
     state.news = streamNews_t{};
     state.stream = streamOpen(entry->filename, !entry->fromFetched);
     if (!state.stream) {
-        fprintf(stderr, "tessellune: cannot play \"%s\": no thread to read it\n", entry->filename);
+        fprintf(stderr, "tessellune: cannot play \"%s\": the stream client does not start\n", entry->filename);
         return;
     }
     if (streamCreateSound(state.stream, &entry->sound) != AUDIO_OK) {

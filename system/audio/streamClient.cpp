@@ -148,6 +148,10 @@ size_t takeBody(char* data, size_t size, size_t count, void* context)
         b->bodyBegun = 1;
         streamIcyInit(&b->icy, b->headers.metaint);
     }
+    if (n > FIFO_SIZE) { // libcurl hands over at most CURL_MAX_WRITE_SIZE; never wait for room that cannot come
+        setWhy(b, "a piece of %zu bytes at once", n);
+        return 0;
+    }
     if (b->fifoStart == b->fifoEnd)
         b->fifoStart = b->fifoEnd = 0;
     if (b->fifoEnd + n > FIFO_SIZE && b->fifoStart) {

@@ -252,6 +252,10 @@ int getNumber(sd_bus*, const char*, const char*, const char* property, sd_bus_me
 // file:// with every byte but the unreserved ones and '/' escaped.
 void fileUrl(const char* filename, char* out, size_t size)
 {
+    if (strncasecmp(filename, "http://", 7) == 0 || strncasecmp(filename, "https://", 8) == 0) {
+        snprintf(out, size, "%s", filename); // a station's address is its own URL
+        return;
+    }
     char absolute[PATH_MAX];
     const char* path = realpath(filename, absolute) ? absolute : filename;
     size_t n = snprintf(out, size, "file://");
