@@ -27,7 +27,8 @@ void block(void* context, const char* text, size_t size)
     if (size > STREAM_META_MOST || strlen(text) != size)
         abort();
     char title[64] = ""; // small, so that long titles are cut
-    static_cast<tally_t*>(context)->titles += size_t(streamIcyTitle(text, size, title, sizeof title));
+    static_cast<tally_t*>(context)->titles += size_t(streamIcyWellFormed(text, size) &&
+                                                     streamIcyTitle(text, size, title, sizeof title));
     if (strlen(title) >= sizeof title)
         abort();
 }

@@ -82,6 +82,7 @@ struct streamBytes_t {
     // ICY titles wait here until the decoder has read the music before
     // them; then they are stamped with the ring's position.
     uint64_t musicIn, musicOut; // bytes of music taken from the answer, and read by the decoder
+    int malformedSaid;          // a block that is no ICY text was reported for this answer
     struct {
         uint64_t atByte;
         char text[STREAM_TITLE_SIZE];
@@ -133,6 +134,13 @@ void takeMusic(void* context, const unsigned char* data, size_t size)
 void takeMetadata(void* context, const char* block, size_t size)
 {
     streamBytes_t* b = static_cast<streamBytes_t*>(context);
+    if (!streamIcyWellFormed(block, size)) {
+        if (!b->malformedSaid)
+            streamWorkerSay(b->stream, "\"%s\": a metadata block of %zu bytes is no ICY text; titles from it are ignored",
+                            b->stream->url, size);
+        b->malformedSaid = 1;
+        return;
+    }
     if (b->titleCount == STREAM_TITLES)
         b->titleCount--;
     if (streamIcyTitle(block, size, b->titles[b->titleCount].text, sizeof b->titles[0].text))
@@ -193,7 +201,7 @@ int openConnection(streamBytes_t* b)
     b->bodyBegun = b->paused = b->done = 0;
     b->fifoStart = b->fifoEnd = 0;
     b->musicIn = b->musicOut = 0;
-    b->titleCount = 0;
+    b->titleCount = b->malformedSaid = 0;
     b->result = CURLE_OK;
     b->error[0] = b->why[0] = 0;
     b->started = b->lastByte = now();
@@ -409,6 +417,8 @@ void* work(void* context)
         b->stream = s;
         b->multi = curl_multi_init();
     }
+    if (!b || !b->multi)
+        passOver(s, "%s", "out of memory for a connection");
     for (int attempt = 0; b && b->multi && !s->stop.load();) {
         int played = 0;
         sessionEnd_t end = session(s, b, &played);

@@ -46,6 +46,8 @@ struct decode_t {
     int decoded;
     SRC_STATE* resampler;
     int resamplerRate;
+    unsigned char input[INPUT_SIZE];
+    float output[FRAMES * 2]; // as the decoder gives them
     float stereo[FRAMES * 2];
     float converted[FRAMES * 2];
     char* why;
@@ -189,20 +191,18 @@ int runMp3(decode_t* d)
     mpg123_open_feed(mp3);
     long rate = 0;
     int channels = 0, encoding = 0;
-    static thread_local unsigned char input[INPUT_SIZE];
-    static thread_local float output[FRAMES * 2];
     while (!stopped(d)) {
         size_t done = 0;
-        int result = mpg123_read(mp3, output, sizeof output, &done);
+        int result = mpg123_read(mp3, d->output, sizeof d->output, &done);
         if (result == MPG123_NEW_FORMAT)
             mpg123_getformat(mp3, &rate, &channels, &encoding);
         if (done && channels > 0)
-            emitInterleaved(d, output, done / (sizeof(float) * size_t(channels)), channels, rate);
+            emitInterleaved(d, d->output, done / (sizeof(float) * size_t(channels)), channels, rate);
         if (result == MPG123_NEED_MORE) {
-            size_t n = readInput(d, input, sizeof input);
+            size_t n = readInput(d, d->input, sizeof d->input);
             if (!n)
                 break;
-            mpg123_feed(mp3, input, n);
+            mpg123_feed(mp3, d->input, n);
         } else if (result != MPG123_OK && result != MPG123_NEW_FORMAT) {
             snprintf(d->why, d->whySize, "MP3 decoder: %s", mpg123_strerror(mp3));
             break;
@@ -280,9 +280,8 @@ int runOpus(decode_t* d)
         return 0;
     }
     int lastLink = -1;
-    static thread_local float output[FRAMES * 2];
     while (!stopped(d)) {
-        int frames = op_read_float_stereo(file, output, FRAMES * 2);
+        int frames = op_read_float_stereo(file, d->output, FRAMES * 2);
         if (frames == OP_HOLE)
             continue;
         if (frames <= 0)
@@ -294,7 +293,7 @@ int runOpus(decode_t* d)
                 takeComments(d, opus_tags_query(tags, "ARTIST", 0), opus_tags_query(tags, "TITLE", 0));
         }
         lastLink = link;
-        emit(d, output, size_t(frames), 48000); // Opus always decodes at 48 kHz
+        emit(d, d->output, size_t(frames), 48000); // Opus always decodes at 48 kHz
     }
     op_free(file);
     return d->decoded;

@@ -244,6 +244,19 @@ void streamIcyTake(streamIcy_t* icy, const unsigned char* data, size_t size,
     }
 }
 
+int streamIcyWellFormed(const char* block, size_t size)
+{
+    size_t key = 0;
+    while (key < size && isalnum((unsigned char)block[key]))
+        key++;
+    if (!key || key + 1 >= size || block[key] != '=' || block[key + 1] != '\'')
+        return 0;
+    for (size_t i = 0; i < size; i++)
+        if (((unsigned char)block[i] < 0x20 && !strchr("\t\r\n", block[i])) || block[i] == 0x7F)
+            return 0;
+    return 1;
+}
+
 int streamIcyTitle(const char* block, size_t size, char* out, size_t outSize)
 {
     static const char KEY[] = "StreamTitle='";

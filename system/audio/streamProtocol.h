@@ -56,6 +56,10 @@ void streamIcyInit(streamIcy_t* icy, size_t metaint);
 void streamIcyTake(streamIcy_t* icy, const unsigned char* data, size_t size,
                    void (*audio)(void* context, const unsigned char* data, size_t size),
                    void (*meta)(void* context, const char* block, size_t size), void* context);
+// 1 when a block reads as ICY metadata (Key='value'; pairs of printable
+// text); anything else means the interval or the stream is not what the
+// header said.
+int streamIcyWellFormed(const char* block, size_t size);
 // The StreamTitle of a metadata block, as UTF-8 (read as Latin-1 when it
 // is not UTF-8); 0 when the block names none or an empty one.
 int streamIcyTitle(const char* block, size_t size, char* out, size_t outSize);

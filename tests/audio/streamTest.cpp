@@ -119,6 +119,9 @@ TEST(StreamProtocolTest, StreamTitleReadsWhatStationsWrite)
     EXPECT_FALSE(streamIcyTitle(block, strlen(block), title, sizeof title));
     block = "StreamUrl='x';";
     EXPECT_FALSE(streamIcyTitle(block, strlen(block), title, sizeof title));
+    EXPECT_TRUE(streamIcyWellFormed(block, strlen(block)));
+    block = "\x93\x12StreamTitle='x';"; // a wrong interval: music read as metadata
+    EXPECT_FALSE(streamIcyWellFormed(block, strlen(block)));
 }
 
 // Guards the choice of decoder: a named type decides, a generic one leaves
