@@ -28,8 +28,11 @@ NEXT, PLAY = "Page_Down", "space"
 
 def setUpModule():
     global FOLDER, STATION
+    # Module clean-ups run also when the set-up fails half way.
     FOLDER = tempfile.mkdtemp(prefix="tessellune-radio-")
+    unittest.addModuleCleanup(shutil.rmtree, FOLDER, True)
     STATION = streamServer.StreamServer()
+    unittest.addModuleCleanup(STATION.close)
     s, make = STATION, streamServer.make_stream
     s.stream("/icy.mp3", make(FOLDER, "mp3", 440), metaint=METAINT, icy_status=True, split_meta=True)
     s.redirect("/moved", "/found", 301)
@@ -50,11 +53,6 @@ def setUpModule():
     # Drops after about four seconds of audio, then twice more right after
     # the head (the player falls silent), then stays.
     s.stream("/dropping.mp3", make(FOLDER, "mp3", 550), metaint=METAINT, drops=[32000, 0, 0])
-
-
-def tearDownModule():
-    STATION.close()
-    shutil.rmtree(FOLDER, True)
 
 
 def tone(samples):
