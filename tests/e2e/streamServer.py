@@ -136,9 +136,11 @@ class StreamServer:
             def handle(self):
                 outer.serve(self.request)
 
-        socketserver.ThreadingTCPServer.allow_reuse_address = True
-        self.server = socketserver.ThreadingTCPServer(("127.0.0.1", port), Handler)
-        self.server.daemon_threads = True
+        class Server(socketserver.ThreadingTCPServer):
+            allow_reuse_address = True  # a fixed port given again right after a run
+            daemon_threads = True
+
+        self.server = Server(("127.0.0.1", port), Handler)
         self.port = self.server.server_address[1]
         self.thread = threading.Thread(target=self.server.serve_forever, args=(0.1,), daemon=True)
         self.thread.start()
@@ -149,9 +151,8 @@ class StreamServer:
         """An endless live stream. metaint: ICY metadata every that many
         bytes when the client asks for it. drops: the first connections end
         after that many audio bytes each (0: right after the head), the
-        later ones go on. split_meta: each
-        metadata block leaves in three writes with pauses between, so the
-        client reads it in pieces."""
+        later ones go on. split_meta: each metadata block leaves in three
+        writes with pauses between, so the client reads it in pieces."""
         self.routes[path] = Route("stream", audio=audio, metaint=metaint, icy_status=icy_status,
                                   name=name, drops=drops, split_meta=split_meta,
                                   content_type=content_type or audio.content_type)
@@ -197,6 +198,11 @@ class StreamServer:
     def log(self, what, path, detail=None):
         with self.lock:
             self.events.append((time.monotonic(), what, path, detail))
+
+    def times(self, what, path, detail):
+        """When the server logged `what` for `path` with `detail`."""
+        with self.lock:
+            return [t for t, w, p, d in self.events if (w, p, d) == (what, path, detail)]
 
     def count(self, what, path):
         with self.lock:
