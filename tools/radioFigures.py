@@ -10,6 +10,7 @@ The sound is read from SDL's disk driver as it is written, every 10 ms."""
 
 import array
 import os
+import shutil
 import statistics
 import sys
 import tempfile
@@ -68,23 +69,34 @@ class Player:
         self.program.wait()
 
 
-def one_run():
-    folder = tempfile.mkdtemp(prefix="tessellune-figures-")
+def measure(folder):
     with icecast.Icecast(folder, frequency=330, title="Figures") as station:
         radio = Player(folder, station.url)
-        first = radio.play()
-        streaming = radio.cpu_share()
-        station.stop()
-        time.sleep(3.0)  # the buffer drains; the player is trying again
-        offset = radio.size()
-        station.start()
-        back = radio.sound_after(offset)
-        radio.close()
+        try:
+            first = radio.play()
+            streaming = radio.cpu_share()
+            station.stop()
+            time.sleep(3.0)  # the buffer drains; the player is trying again
+            offset = radio.size()
+            station.start()
+            back = radio.sound_after(offset)
+        finally:
+            radio.close()
         local = Player(folder, os.path.join(folder, "feed.mp3"))
-        local.play()
-        from_file = local.cpu_share()
-        local.close()
+        try:
+            local.play()
+            from_file = local.cpu_share()
+        finally:
+            local.close()
     return first, streaming, from_file, back
+
+
+def one_run():
+    folder = tempfile.mkdtemp(prefix="tessellune-figures-")
+    try:
+        return measure(folder)
+    finally:
+        shutil.rmtree(folder, True)
 
 
 def main():

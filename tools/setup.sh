@@ -22,12 +22,14 @@ PLAY_PACKAGES=(
 # sanitizer runtimes for the fuzz targets, and llvm-symbolizer, without
 # which the sanitizers cannot name functions (the leak suppressions match
 # function names); the X tools and Python of the end-to-end tests; valgrind;
-# for the radio test a real streaming server with its feeder, and ffmpeg,
-# which makes the stations' MP3, Ogg and AAC audio.
+# a private message bus and a desktop media client for the desktop-control
+# test; for the radio test a real streaming server with its feeder, and
+# ffmpeg, which makes the stations' MP3, Ogg and AAC audio.
 TEST_PACKAGES=(
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev llvm-14
   xdotool x11-utils x11-apps python3 valgrind
+  dbus-daemon dbus-bin playerctl
   icecast2 ezstream ffmpeg
 )
 

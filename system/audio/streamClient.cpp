@@ -332,6 +332,15 @@ sessionEnd_t passOver(stream_t* s, const char* format, const char* detail)
     return SESSION_OVER;
 }
 
+// Faults that no later attempt can mend: a redirect loop, or a redirect to
+// an address the player does not follow. A missing mount (404) is not one:
+// a server answers so while its source reconnects.
+int permanent(const streamBytes_t* b)
+{
+    return b->done && (b->result == CURLE_TOO_MANY_REDIRECTS || b->result == CURLE_UNSUPPORTED_PROTOCOL ||
+                       b->result == CURLE_URL_MALFORMAT);
+}
+
 // The whole list, at most STREAM_LIST_MOST bytes, for the main thread to read.
 sessionEnd_t takeList(stream_t* s, streamBytes_t* b, int kind, const unsigned char* head, size_t headSize)
 {
@@ -382,7 +391,7 @@ sessionEnd_t session(stream_t* s, streamBytes_t* b, int* played)
         headSize += n;
     }
     if (!headSize)
-        return SESSION_RETRY;
+        return permanent(b) ? passOver(s, "%s", b->why) : SESSION_RETRY;
     const char* address = nullptr;
     curl_easy_getinfo(b->easy, CURLINFO_EFFECTIVE_URL, &address);
     int kind = streamKindOf(b->headers.contentType, address ? address : s->url, head, headSize);
