@@ -31,17 +31,21 @@ median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 load() { cut -d' ' -f1-3 /proc/loadavg; }
 
-# One capture: "frames/s seconds" on stdout.
+# One capture: "frames/s wall-seconds cpu-ms-a-frame" on stdout. The CPU
+# time (all threads, the renderer's included) hardly moves with the load.
 captureOnce() {
   local size=$1 out
   rm -rf "$work/frames"
   local begin end
   begin=$(date +%s.%N)
-  out=$(tools/with-xvfb.sh "$demo" --capture "$work/frames" --fps 30 --resolution "$size" "${to[@]}")
+  out=$(tools/with-xvfb.sh /usr/bin/time -f "cpu %U %S" -o "$work/time" \
+    "$demo" --capture "$work/frames" --fps 30 --resolution "$size" "${to[@]}")
   end=$(date +%s.%N)
-  local fps
+  local fps frames
   fps=$(sed -n 's/^capture: [0-9]* frames in [0-9.]* s (\([0-9.]*\) frames\/s).*/\1/p' <<<"$out")
-  echo "$fps $(awk -v a="$begin" -v b="$end" 'BEGIN { printf "%.1f", b - a }')"
+  frames=$(sed -n 's/^capture: \([0-9]*\) frames in.*/\1/p' <<<"$out")
+  echo "$fps $(awk -v a="$begin" -v b="$end" 'BEGIN { printf "%.1f", b - a }')" \
+    "$(awk -v n="$frames" '/^cpu/ { printf "%.1f", ($2 + $3) * 1000 / n }' "$work/time")"
 }
 
 # One live run: "median p99" of the frame time in ms.
@@ -58,8 +62,9 @@ echo "production length: $(awk -v f="$length" 'BEGIN { printf "%.2f", f / 44100 
 for size in 1280x720 640x360; do
   : >"$work/c"
   for _ in $(seq "$runs"); do captureOnce "$size" >>"$work/c"; done
-  printf 'capture %s at 30 fps: %s frames/s, %s s wall (runs: %s)\n' "$size" \
+  printf 'capture %s at 30 fps: %s frames/s, %s s wall, %s ms CPU a frame (runs: %s)\n' "$size" \
     "$(cut -d' ' -f1 "$work/c" | median)" "$(cut -d' ' -f2 "$work/c" | median)" \
+    "$(cut -d' ' -f3 "$work/c" | median)" \
     "$(cut -d' ' -f1 "$work/c" | tr '\n' ' ' | sed 's/ $//')"
 done
 : >"$work/l"
