@@ -14,7 +14,7 @@ purpose=${1:-test}
 PLAY_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libsdl1.2-compat-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev
-  libpng-dev libopenmpt-dev libsndfile1-dev libsamplerate0-dev libsystemd-dev
+  libpng-dev libdeflate-dev libopenmpt-dev libsndfile1-dev libsamplerate0-dev libsystemd-dev
   libcurl4-openssl-dev libmpg123-dev libvorbis-dev libogg-dev libopusfile-dev libflac-dev
   xvfb xauth
 )

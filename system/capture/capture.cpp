@@ -1,8 +1,8 @@
 #include "system/capture/capture.h"
 
 #include "system/audio/audio.h"
+#include "system/capture/captureWriter.h"
 #include "system/debug/debugMisuse.h"
-#include "system/graphics/image/image.h"
 #include "system/timer/timer.h"
 #include "system/ui/window/window.h"
 
@@ -125,17 +125,19 @@ int captureSaveFrame(const char* path)
         debugMisuse(__func__, "the drawing area is %d x %d; nothing saved", w, h);
         return 0;
     }
-    unsigned char* pixels = static_cast<unsigned char*>(malloc(size_t(w) * size_t(h) * 4));
+    if (captureFramesFailure())
+        return 0;
+    unsigned char* pixels = captureWriterSlot(uint32_t(w), uint32_t(h), path);
     if (!pixels)
         return 0;
+    // Rows come bottom first, as the engine keeps images; the alpha byte of
+    // the back buffer means nothing, so the file is RGB. RGBA is the layout
+    // the software renderer reads back fastest, faster than RGB or its own
+    // BGRA.
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(getScreenPositionX(), getScreenPositionY(), w, h, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
-    // Rows come bottom first, as the engine keeps images; the alpha byte of
-    // the back buffer means nothing, so the file is RGB.
-    imageData_t frame = {"frame", path, uint32_t(w), uint32_t(h), 3, reinterpret_cast<uintptr_t>(pixels)};
-    int saved = imageSavePNG(path, &frame);
-    free(pixels);
-    return saved;
+    captureWriterQueue();
+    return 1;
 }
 
 int captureSoundOpen(const char* path)

@@ -21,8 +21,16 @@ void captureClockRemove(void);
 // drift apart however the rate divides.
 uint64_t captureSoundFramesBefore(uint64_t frame, int fps);
 
-// Reads the drawing area of the frame not yet presented and writes it as an
-// RGB PNG. 0 when the file cannot be written.
+// Frames are written by a worker thread while the next one is drawn; two at
+// most wait for it. captureFramesStart starts it, captureFramesFinish writes
+// what waits, ends it, and returns 0 when any frame could not be written
+// (captureFramesFailure then names the first, until the next start).
+void captureFramesStart(void);
+int captureFramesFinish(void);
+const char* captureFramesFailure(void);
+// Reads the drawing area of the frame not yet presented and queues it to be
+// written as an RGB PNG; waits while the queue is full. 0 when the worker is
+// not running, memory runs out, or an earlier frame could not be written.
 int captureSaveFrame(const char* path);
 
 // Creates the WAV file; its header's sizes are filled in by the close.

@@ -105,10 +105,31 @@ void drawTexturedQuad(float x0, float y0, float x1, float y1)
     glEnd();
 }
 
+// A picture without alpha under an opaque colour hides what lies below:
+// blending would read the frame only to multiply it by zero, and the alpha
+// test could only pass. Without either, the software renderer takes a draw
+// that covers a whole tile as opaque and drops the work queued under it (the
+// clear, a background), which a full-screen picture makes worth the query.
+static bool coversBelow(const texture_t& texture)
+{
+    if (texture.hasAlpha)
+        return false;
+    float colour[4];
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    return colour[3] >= 1.0f;
+}
+
 void showImage(texture_t texture)
 {
+    bool opaque = coversBelow(texture);
+    bool alphaTest = glIsEnabled(GL_ALPHA_TEST);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glEnable(GL_BLEND);
+    if (opaque) {
+        glDisable(GL_BLEND);
+        glDisable(GL_ALPHA_TEST);
+    } else {
+        glEnable(GL_BLEND);
+    }
     glEnable(GL_TEXTURE_2D);
     float canvasWidth = float(getScreenWidth());
     float canvasHeight = float(getScreenHeight());
@@ -135,4 +156,6 @@ void showImage(texture_t texture)
     glBindTexture(GL_TEXTURE_2D, 0);
     glDisable(GL_BLEND);
     glDisable(GL_TEXTURE_2D);
+    if (alphaTest)
+        glEnable(GL_ALPHA_TEST);
 }

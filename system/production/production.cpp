@@ -366,13 +366,16 @@ int64_t frameAt(float seconds, int fps)
     return int64_t(llround(double(seconds) * fps));
 }
 
+// Frames are written behind the drawing, so a failure shows a frame or two
+// late: the message names the frame that failed, not the one at hand.
 bool saveFrame(const options_t& o, const std::string& folder, int64_t index)
 {
     char name[32];
     snprintf(name, sizeof name, "/%05lld.png", (long long)index);
-    if (captureSaveFrame((folder + name).c_str()))
+    std::string path = folder + name;
+    if (captureSaveFrame(path.c_str()))
         return true;
-    fprintf(stderr, "%s: cannot write %s%s\n", o.name, folder.c_str(), name);
+    fprintf(stderr, "%s: cannot write %s\n", o.name, captureFramesFailure() ? captureFramesFailure() : path.c_str());
     return false;
 }
 
@@ -390,6 +393,7 @@ int runCapture(const options_t& o, const std::string& folder)
         fprintf(stderr, "%s: cannot write %s: %s\n", o.name, wav.c_str(), strerror(errno));
         return 1;
     }
+    captureFramesStart();
     printf("capture: frames %lld to %lld at %d fps into %s\n", (long long)first, (long long)end - 1, o.fps,
            folder.c_str());
     soundPlaySong(0);
@@ -414,6 +418,7 @@ int runCapture(const options_t& o, const std::string& folder)
         drawFrame(&starts);
         glDisable(GL_SCISSOR_TEST);
         if (keep && !saveFrame(o, folder, k - first)) {
+            captureFramesFinish();
             captureSoundClose();
             return 1;
         }
@@ -424,6 +429,11 @@ int runCapture(const options_t& o, const std::string& folder)
     uint64_t upTo = captureSoundFramesBefore(uint64_t(k), o.fps);
     captureSoundRender(upTo - mixed, 1);
     int written = captureSoundClose();
+    // The last frames are still being written: the time counts them.
+    if (!captureFramesFinish()) {
+        fprintf(stderr, "%s: cannot write %s\n", o.name, captureFramesFailure());
+        return 1;
+    }
     double seconds = (nowMs() - begin) / 1000.0;
     long long frames = (long long)std::max<int64_t>(0, k - first);
     printf("capture: %lld frames in %.2f s (%.1f frames/s); sound.wav %llu stereo frames\n", frames, seconds,

@@ -159,6 +159,18 @@ class Capture(unittest.TestCase):
             orders = (int(minutes) * 60 + float(seconds)) / ORDER_SECONDS
             self.assertAlmostEqual(orders, round(orders), delta=0.001, msg=name)
 
+    def test_a_frame_that_cannot_be_written_ends_the_run_naming_it(self):
+        # Frames are written behind the drawing: the failure must still come
+        # back, name the frame that failed and stop the run.
+        folder = os.path.join(self.folder, "blocked")
+        os.makedirs(os.path.join(folder, "00002.png"))
+        result = subprocess.run([DEMO, "--capture", folder, "--fps", str(FPS), "--from", SEGMENT[0], "--to",
+                                 SEGMENT[1], "--resolution", "160x90"], cwd=xtools.SOURCE_DIR,
+                                capture_output=True, text=True, errors="replace", timeout=180)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("cannot write %s/00002.png" % folder, result.stderr)
+        self.assertFalse(os.path.exists(os.path.join(folder, "00005.png")), "the run stops at the failure")
+
 
 class ShippedTracks(unittest.TestCase):
     def test_a_release_run_reads_the_saved_tracks(self):

@@ -8,9 +8,14 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <libdeflate.h>
 #include <png.h>
 
 namespace {
+// The compressor's fastest level: the capture writes one file a frame, and
+// the higher levels save a few per cent of the size for twice the time.
+const int PNG_SAVE_LEVEL = 1;
 // The file of the load in progress; libpng's read function takes its bytes
 // from here. Open only inside imageLoadPNG, so only one load runs at a time.
 FILE* f = nullptr;
@@ -135,9 +140,15 @@ imageData_t* imageLoadPNG(const char* filename)
     return image;
 }
 
-// The record's four bytes a pixel packed into the file's samples, one row.
+// The record's four bytes a pixel packed into the file's samples, one row,
+// behind its filter byte. The filter is Sub, each sample less the one a pixel
+// to its left: on rendered frames (gradients, fog, magnified pictures) it
+// leaves the compressor the smallest numbers of the cheap filters, and unlike
+// the adaptive choice it costs one subtraction a byte.
 static void packRow(const unsigned char* in, unsigned char* out, uint32_t w, uint32_t channels)
 {
+    *out++ = 1; // Sub
+    unsigned char* samples = out;
     for (uint32_t x = 0; x < w; x++, in += 4) {
         switch (channels) {
         case 1: *out++ = in[0]; break;
@@ -146,34 +157,64 @@ static void packRow(const unsigned char* in, unsigned char* out, uint32_t w, uin
         default: *out++ = in[0]; *out++ = in[1]; *out++ = in[2]; *out++ = in[3]; break;
         }
     }
+    for (size_t i = size_t(w) * channels; i-- > channels;)
+        samples[i] = static_cast<unsigned char>(samples[i] - samples[i - channels]);
 }
 
-static int encode(png_structp png, png_infop info, FILE* out, const imageData_t* image)
+static void putBig(unsigned char* at, uint32_t value)
 {
-    static const int colorTypes[] = {PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_GRAY_ALPHA, PNG_COLOR_TYPE_RGB,
-                                     PNG_COLOR_TYPE_RGB_ALPHA};
-    unsigned char* volatile row = nullptr;
-    if (setjmp(png_jmpbuf(png))) {
-        free(row);
-        return 0;
+    for (int i = 0; i < 4; i++)
+        at[i] = static_cast<unsigned char>(value >> (24 - 8 * i));
+}
+
+// One chunk: length, type, data and the CRC over type and data.
+static bool writeChunk(FILE* out, const char* type, const unsigned char* data, uint32_t length)
+{
+    unsigned char head[8], tail[4];
+    putBig(head, length);
+    memcpy(head + 4, type, 4);
+    uint32_t crc = libdeflate_crc32(0, head + 4, 4);
+    if (length > 0) // a null buffer restarts the sum instead of adding nothing
+        crc = libdeflate_crc32(crc, data, length);
+    putBig(tail, crc);
+    return fwrite(head, 1, 8, out) == 8 && (length == 0 || fwrite(data, 1, length, out) == length) &&
+           fwrite(tail, 1, 4, out) == 4;
+}
+
+// The whole image is filtered into one buffer and compressed in one call:
+// the fastest level of a compressor built for whole buffers takes a frame in
+// a third of the time the streaming one needs at its fastest, for files of
+// the same size.
+static int encode(FILE* out, const imageData_t* image)
+{
+    static const unsigned char colorTypes[] = {0, 4, 2, 6}; // grey, grey+alpha, RGB, RGBA
+    static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    size_t stride = 1 + size_t(image->w) * image->channels;
+    size_t rawSize = stride * image->h;
+    libdeflate_compressor* compressor = libdeflate_alloc_compressor(PNG_SAVE_LEVEL);
+    size_t bound = compressor ? libdeflate_zlib_compress_bound(compressor, rawSize) : 0;
+    unsigned char* raw = static_cast<unsigned char*>(malloc(rawSize));
+    unsigned char* packed = static_cast<unsigned char*>(malloc(bound ? bound : 1));
+    int written = 0;
+    // The side limit keeps the compressed size far below the chunk length's 2^31.
+    if (compressor && raw && packed) {
+        const unsigned char* pixels = reinterpret_cast<const unsigned char*>(image->pixels);
+        for (uint32_t y = 0; y < image->h; y++) // the buffer's last row is the file's first
+            packRow(pixels + size_t(image->h - 1 - y) * image->w * 4, raw + stride * y, image->w, image->channels);
+        size_t size = libdeflate_zlib_compress(compressor, raw, rawSize, packed, bound);
+        unsigned char header[13];
+        putBig(header, image->w);
+        putBig(header + 4, image->h);
+        header[8] = 8; // bits a sample
+        header[9] = colorTypes[image->channels - 1];
+        header[10] = header[11] = header[12] = 0; // deflate, a filter type a row, not interlaced
+        written = size > 0 && fwrite(signature, 1, 8, out) == 8 && writeChunk(out, "IHDR", header, 13) &&
+                  writeChunk(out, "IDAT", packed, uint32_t(size)) && writeChunk(out, "IEND", nullptr, 0);
     }
-    png_init_io(png, out);
-    png_set_IHDR(png, info, image->w, image->h, 8, colorTypes[image->channels - 1], PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    // One filter and the fastest level: a 1280 x 720 frame takes a few
-    // milliseconds instead of tens, and is still far smaller than raw.
-    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
-    png_set_compression_level(png, 1);
-    png_write_info(png, info);
-    row = static_cast<unsigned char*>(allocateOrFail(png, size_t(image->w) * image->channels));
-    const unsigned char* pixels = reinterpret_cast<const unsigned char*>(image->pixels);
-    for (uint32_t y = image->h; y-- > 0;) {
-        packRow(pixels + size_t(y) * image->w * 4, row, image->w, image->channels);
-        png_write_row(png, row);
-    }
-    png_write_end(png, info);
-    free(row);
-    return 1;
+    free(packed);
+    free(raw);
+    libdeflate_free_compressor(compressor);
+    return written;
 }
 
 // The record describes its own buffer, so every field that sizes a read of it
@@ -203,10 +244,7 @@ int imageSavePNG(const char* filename, const imageData_t* image)
     FILE* out = fopen(filename, "wb");
     if (!out)
         return 0;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, quietWarning);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    int written = info ? encode(png, info, out, image) : 0;
-    png_destroy_write_struct(&png, &info);
+    int written = encode(out, image);
     // A full disk shows at the flush, not at the writes before it.
     if (fclose(out) != 0)
         written = 0;

@@ -53,7 +53,9 @@ imageData_t* imageLoadPNG(const char* filename);
 // Writes the record as an 8-bit PNG, the buffer's last row at the top of the
 // file: channels 1 grey (the R bytes), 2 grey and alpha (R and A), 3 RGB,
 // 4 RGBA. Compressed for speed, since the frame capture writes one file a
-// frame. 0 when the file cannot be created or written.
+// frame; the same record gives the same bytes. Keeps no state, so a worker
+// thread may save while the main thread loads. 0 when the file cannot be
+// created or written.
 int imageSavePNG(const char* filename, const imageData_t* image);
 // For every caller of imageLoadPNG (tests, benchmarks, the fuzz target):
 // releases the record and its pixel buffer; null is allowed.
