@@ -1,7 +1,7 @@
 [playlist]
 File1=tessellate.mod
 Title1=Tessellate
-Length1=184
+Length1=92
 File2=drift.ogg
 Title2=Drift
 Length2=36

@@ -4,8 +4,12 @@
 // The demo production: a night sky with the moon, a plane of tiles and vector
 // drawings, played on the bundled module. Its scenes and syncs sit on the
 // module's structure: an order is 64 rows, a row 0.12 s (speed 6, 125 BPM),
-// so order o starts at o x 7.68 s. The demo ends with order 7, the quiet
-// bridge, at 1:01.44.
+// so order o starts at o x 7.68 s. The module's twelve orders: intro (0),
+// the kick and bass coming in (1), build-up (2, 3, ending in a snare roll),
+// the drop (4 to 7, a crash on each order's first row), a break without
+// kick (8, 9), the final drop with the lead an octave up (10) and the
+// ending, one last kick and crash fading to silence (11). The demo ends
+// with the music at 1:32.16.
 
 #include "system/graphics/image/image.h"
 #include "system/math/splines/spline.h"
@@ -14,10 +18,15 @@
 #define DEMO_MUSIC "data/music/tessellate.mod"
 const int DEMO_ROWS_PER_ORDER = 64;
 const int DEMO_ROW_MS = 120;
-const int DEMO_ORDERS = 8;
-// The module's instruments (tools/makeModule.py) that the beat follows.
-const int DEMO_PAD = 3;
-const int DEMO_KICK = 4;
+const int DEMO_ORDERS = 12;
+// The module's instruments (tools/makeModule.py), as note sync numbers them.
+const int DEMO_KICK = 1;
+const int DEMO_SNARE = 2;
+const int DEMO_HAT = 3;
+const int DEMO_BASS = 4;
+const int DEMO_LEAD = 5;
+const int DEMO_PAD = 6;
+const int DEMO_CRASH = 7;
 
 float demoLength(void);
 // Adds the scenes in drawing order: the sky behind everything, then title,

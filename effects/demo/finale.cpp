@@ -1,4 +1,4 @@
-// Orders 6 and 7: everything together. The sky comes back, the moon stands
+// Orders 6 to the end: everything together. The sky comes back, the moon stands
 // large, the tiles run below, the drawings return whole, the name stands in
 // 3D, the credits come one by one in 2D text, and the last bars fade to
 // black.
@@ -109,7 +109,7 @@ void demoFinaleInit(void* scene)
     finale.credit[0] = addSync(self, demoRows(16), demoRows(16));
     for (int i = 1; i < CREDIT_COUNT; i++)
         finale.credit[i] = addSyncAfterLast(self, demoRows(2), demoRows(16));
-    finale.fade = addSync(self, demoAt(7, 40, 1), demoRows(22));
+    finale.fade = addSync(self, demoAt(DEMO_ORDERS - 1, 40, 1), demoRows(22));
     finale.rise = 0.0f;
     addVariableDecimal(self, "rise", &finale.rise);
 }

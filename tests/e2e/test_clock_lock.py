@@ -21,7 +21,7 @@ RATE = 44100
 BUFFER = 1024      # the audio layer's device buffer, in stereo frames
 FRAME = 0.012      # the frame timer's shortest frame
 BLOCK = 512 / RATE  # the audio layer mixes and publishes in blocks of this many frames
-LENGTH = 61.44     # the production: eight orders of 7.68 s
+LENGTH = 92.16     # the production: twelve orders of 7.68 s
 
 
 def run_live(folder):
