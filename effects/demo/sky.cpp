@@ -6,7 +6,6 @@
 
 #include "effects/demo/demo.h"
 
-#include "system/graphics/font/font.h"
 #include "system/graphics/graphics.h"
 #include "system/timer/timer.h"
 #include "system/ui/window/window.h"
@@ -127,9 +126,6 @@ void drawMoon(float t, float beat)
 void demoSkyInit(void* scene)
 {
     playerScene* self = static_cast<playerScene*>(scene);
-    // The texture font serves every scene's lettering; the first
-    // initialiser builds it.
-    fontInit();
     demoLoadAssets();
     placeStars();
     sky.light = 1.0f;
@@ -148,10 +144,10 @@ void demoSkyRun(void* scene)
 {
     // The stored values win over anything written since the last frame.
     updateSceneVariables(static_cast<playerScene*>(scene));
-    demoUpdateBeat();
+    demoUpdateHits();
     float t = timerGetTime(), beat = demoBeat();
     drawBackground();
-    drawStars(t, beat);
+    drawStars(t, fmaxf(beat, demoHit(DEMO_HAT, 9.0f)));
     drawMoon(t, beat);
 }
 
