@@ -33,7 +33,7 @@ TRACKS = {
     # The moon rises over the intro, swings left as the camera climbs in the
     # build-up, stands small between the drawings in the break and grows as
     # the camera lifts towards it at the end.
-    "sky:moonX": [(0, 0, 0.78, STEP), (3, 0, 0.78, SMOOTH), (4, 0, 0.30, STEP), (4, 1, 0.62, STEP),
+    "sky:moonX": [(0, 0, 0.78, STEP), (3, 0, 0.78, SMOOTH), (4, 0, 0.30, STEP), (4, 1, 0.85, STEP),
                   (8, 0, 0.53, STEP), (10, 0, 0.70, STEP), (11, 0, 0.70, SMOOTH), (11, 48, 0.5, STEP)],
     "sky:moonY": [(0, 0, 0.30, SMOOTH), (1, 0, 0.72, SMOOTH), (2, 0, 0.80, STEP), (8, 0, 0.84, STEP),
                   (10, 0, 0.82, STEP), (11, 0, 0.82, SMOOTH), (11, 48, 0.62, STEP)],
@@ -52,12 +52,13 @@ TRACKS = {
     # The credits are written line after line over the ending's first half.
     "finale:credits": [(11, 4, 0.0, LINEAR), (11, 28, 1.0, STEP)],
     # Glow and feedback: a little in the intro, more in the drop, the most in
-    # the final drop; the feedback swells with the snare roll into each drop.
+    # the final drop; the feedback swells with the snare roll into each drop
+    # and is off (and costs nothing) through most of the drop and the end.
     "post:glow": [(0, 0, 0.35, STEP), (2, 0, 0.4, STEP), (4, 0, 0.55, STEP), (8, 0, 0.6, STEP), (10, 0, 0.7, STEP),
                   (11, 0, 0.7, LINEAR), (12, 0, 0.35, STEP)],
-    "post:feedback": [(0, 0, 0.0, STEP), (3, 48, 0.0, RAMP), (4, 0, 0.45, SMOOTH), (4, 16, 0.2, STEP),
+    "post:feedback": [(0, 0, 0.0, STEP), (3, 48, 0.0, RAMP), (4, 0, 0.45, SMOOTH), (4, 16, 0.0, STEP),
                       (8, 0, 0.3, STEP), (9, 48, 0.3, RAMP), (10, 0, 0.45, STEP), (11, 0, 0.45, SMOOTH),
-                      (11, 32, 0.15, STEP)],
+                      (11, 32, 0.0, STEP)],
     "post:zoom": [(0, 0, 1.02, STEP), (10, 0, 1.035, STEP), (11, 0, 1.015, STEP)],
 }
 

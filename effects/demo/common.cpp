@@ -38,6 +38,9 @@ const float HORIZON[3] = {0.05f, 0.06f, 0.14f};
 const int MOST_PATH_POINTS = 32;
 const int PATH_DETAIL = 24; // samples a segment of a camera path
 const float NEVER = -1000.0f;
+// Below this a note's light is no longer seen, and the passes that draw it
+// are left out: each costs a pass over much of the screen.
+const float HIT_UNSEEN = 0.01f;
 
 struct common_t {
     demoAssets_t assets;
@@ -178,9 +181,11 @@ namespace {
 void useMipmaps(const texture_t& picture)
 {
     // Seen at a grazing angle the plain linear filter shimmers; the upload
-    // made the mipmaps, so use them.
+    // made the mipmaps, so use them. The nearest level, not a blend of two:
+    // half the texture reads of the software renderer's biggest pass, and
+    // the seams between levels hide in the fog.
     glBindTexture(GL_TEXTURE_2D, picture.id);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
     glBindTexture(GL_TEXTURE_2D, 0);
 }
 
@@ -300,7 +305,8 @@ float demoHit(int instrument, float decay)
     if (instrument <= 0 || instrument >= DEMO_INSTRUMENTS)
         return 0.0f;
     float since = timerGetTime() - common.lastHit[instrument];
-    return since < 0 ? 0.0f : expf(-since * decay);
+    float left = since < 0 ? 0.0f : expf(-since * decay);
+    return left < HIT_UNSEEN ? 0.0f : left;
 }
 
 int demoHitCount(int instrument)
@@ -528,22 +534,28 @@ void demoDrawPlane(float flash, const float* tint, float fade)
         glEnable(GL_TEXTURE_2D);
         glBindTexture(GL_TEXTURE_2D, a->tiles.id);
     }
+    // One pass for the tiles and their flash: the picture times the colour,
+    // doubled, so a colour of one half shows the picture as it is and a
+    // flash lifts it above that. A second pass added on top would cost as
+    // much again, and the plane is the frame's costliest pass under the
+    // software renderer.
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, GL_MODULATE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB, GL_TEXTURE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_RGB, GL_PRIMARY_COLOR);
+    glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, GL_REPLACE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA, GL_PRIMARY_COLOR);
+    glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE, 2.0f);
     glDisable(GL_ALPHA_TEST);
     glDisable(GL_CULL_FACE);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     linearFog(HORIZON);
     // A little under full light, so that only a flash drives the tiles into the glow.
-    planeCells(0.72f, 0.72f, 0.78f, fminf(fade, 1.0f));
-    if (flash > 0.0f) {
-        // The same tiles again, added on top: the lines and faces light up.
-        const float black[3] = {0, 0, 0};
-        linearFog(black);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-        glDepthMask(GL_FALSE);
-        planeCells(tint[0], tint[1], tint[2], 0.7f * fminf(flash, 1.0f) * fade);
-        glDepthMask(GL_TRUE);
-    }
+    float lift = 0.35f * fminf(fmaxf(flash, 0.0f), 1.0f);
+    planeCells(0.36f + lift * tint[0], 0.36f + lift * tint[1], 0.39f + lift * tint[2], fminf(fade, 1.0f));
+    glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE, 1.0f);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     glDisable(GL_BLEND);
     glEnable(GL_ALPHA_TEST);
     glDisable(GL_FOG);

@@ -22,8 +22,8 @@ const char* const CREDITS[] = {
     "thank you for watching",
 };
 const int CREDIT_COUNT = sizeof CREDITS / sizeof CREDITS[0];
-const float CREDIT_SIZE = 30.0f; // virtual pixels, capital height
-const float CREDIT_LINE = 58.0f;
+const float CREDIT_SIZE = 34.0f; // virtual pixels, capital height
+const float CREDIT_LINE = 64.0f;
 
 const float RUSH[][3] = {{0, 1.2f, 0}, {6, 1.0f, -20}, {-6, 1.4f, -40}, {6, 1.0f, -60}, {0, 1.2f, -80}};
 const float SWEEP[][3] = {{-25, 5, -20}, {-8, 3, -32}, {8, 3, -44}, {25, 5, -56}};

@@ -21,6 +21,9 @@ const int GLYPHS = 128;              // ASCII; lower case is drawn with the capi
 const float CAP_UNITS = 10.0f;       // the font's capital height
 const unsigned int STROKE_DETAIL = 4; // samples a segment: the points already lie close
 const int MOST_STROKE_POINTS = 64;
+// Lines at least this wide get round ends; thinner ones join closely enough
+// without, and on glowing text an end dot over a line end adds up to a spot.
+const float ROUND_ENDS_FROM = 8.0f;
 
 struct glyph_t {
     splineContainer* strokes; // null: nothing drawn, only the advance
@@ -113,7 +116,7 @@ void drawGlyph(const glyph_t& g, float width, float part)
     // draws one segment fewer than it has points.
     float end = part >= 1.0f ? 1.0f : part * g.samples / float(g.strokes->pointsCount);
     drawSplineContainer(g.strokes, 0.0f, end);
-    if (part >= 1.0f)
+    if (part >= 1.0f && width >= ROUND_ENDS_FROM)
         strokeEnds(g.strokes, width);
 }
 

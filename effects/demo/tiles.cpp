@@ -32,7 +32,7 @@ const float DIVE[][3] = {{0, 10, 0}, {0, 6, -15}, {0, 2.0f, -35}, {0, 1.2f, -55}
 const float SIDE[][3] = {{-30, 2.5f, -10}, {-10, 2.0f, -16}, {10, 2.5f, -22}, {30, 3.0f, -28}};
 
 const path_t PATHS[] = {
-    {LOW, 4, 0.6f}, {CLIMB, 4, 1.2f}, {WEAVE, 5, 0.4f}, {ORBIT, 5, 3.0f}, {DIVE, 4, 0.8f}, {SIDE, 4, 0.6f},
+    {LOW, 4, 0.6f}, {CLIMB, 4, 1.2f}, {WEAVE, 5, 0.4f}, {ORBIT, 5, 2.4f}, {DIVE, 4, 0.8f}, {SIDE, 4, 0.6f},
 };
 enum { P_LOW, P_CLIMB, P_WEAVE, P_ORBIT, P_DIVE, P_SIDE };
 

@@ -15,7 +15,7 @@ namespace {
 
 const char WORD[] = "TESSELLUNE";
 const char SUBTITLE[] = "moonlight on a tiled night";
-const float WORD_SIZE = 1.5f;    // capital height, world units
+const float WORD_SIZE = 1.9f;    // capital height, world units
 const int BODY_LAYERS = 6;       // copies behind the face that make the name a block
 const float BODY_DEPTH = 0.07f;  // world units between them
 const float GOLD[3] = {1.0f, 0.85f, 0.5f};
@@ -38,7 +38,7 @@ void drawWord(float t, float reveal, float depth, float punch)
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();
-    glTranslatef(0.0f, 1.1f, -15.0f);
+    glTranslatef(0.0f, 0.2f, -15.0f);
     glRotatef(title.sway * sinf(t * 0.6f), 0, 1, 0);
     glRotatef(6.0f, 1, 0, 0);
     float scale = 1.0f + 0.07f * punch;
@@ -66,7 +66,7 @@ void drawSubtitle(float reveal, float alpha)
         return;
     const float size = 24.0f;
     perspective2dBegin(1280, 720);
-    demoDrawGlowText(SUBTITLE, 640.0f - demoTextWidth(SUBTITLE, size) * 0.5f, 205.0f, size, 2.2f, reveal, ICE,
+    demoDrawGlowText(SUBTITLE, 640.0f - demoTextWidth(SUBTITLE, size) * 0.5f, 250.0f, size, 2.2f, reveal, ICE,
                      alpha);
     perspective2dEnd();
 }
