@@ -174,6 +174,11 @@ class Capture(unittest.TestCase):
         beat = likeness(path(SAME_SHOT_KICK, -1), path(SAME_SHOT_KICK))
         self.assertLess(likeness(path(CUT, -1), path(CUT)), beat - 0.1)
 
+    def test_the_first_frame_already_shows_the_sky(self):
+        folder = os.path.join(self.folder, "opening")
+        capture(folder, "0:00", "0:00.05")
+        self.assertGreater(brightness(os.path.join(folder, "00000.png")), 8, "no black opening")
+
     def test_the_sound_covers_the_frames_time(self):
         channels, rate, bits, frames, samples = read_wav(os.path.join(self.first, "sound.wav"))
         self.assertEqual((channels, rate, bits), (2, RATE, 16))
