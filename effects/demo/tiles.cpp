@@ -4,7 +4,8 @@
 // their light from ice to magenta and rolls the camera, the crash on an
 // order's first row whitens the frame; in orders 6 and 7 the drawings hang
 // in the sky and flare with the lead. In orders 4 and 5 a word a bar
-// is written across the sky.
+// is written across the sky; over the snare roll into the drop the beats
+// are counted down and the frame brightens towards the crash.
 
 #include "effects/demo/demo.h"
 
@@ -120,6 +121,26 @@ void drawWord(float lead)
     perspective2dEnd();
 }
 
+// The last bar before the drop: 3, 2, 1 on its first beats, each swelling
+// with the roll's snares, then the light comes up to meet the crash.
+void drawCountdown(float snare)
+{
+    float row = demoRowNow() - float(3 * DEMO_ROWS_PER_ORDER + 48);
+    if (row < 0.0f || row >= 16.0f)
+        return;
+    int beat = int(row) / 4;
+    if (beat < 3) {
+        const char* digit[] = {"3", "2", "1"};
+        float size = 200.0f * (1.0f + 0.15f * snare);
+        float fade = 1.0f - demoSmooth((row - float(beat * 4) - 2.5f) / 1.5f);
+        perspective2dBegin(1280, 720);
+        demoDrawGlowText(digit[beat], 640.0f - demoTextWidth(digit[beat], size) * 0.5f, 360.0f - size * 0.5f, size,
+                         7.0f, 1.0f, MAGENTA, fade);
+        perspective2dEnd();
+    }
+    demoOverlay(1, 1, 1, 0.5f * demoSmooth((row - 12.0f) / 4.0f));
+}
+
 } // namespace
 
 void demoTilesInit(void* scene)
@@ -143,5 +164,6 @@ void demoTilesRun(void* scene)
     float lead = demoHit(DEMO_LEAD, 4.0f);
     drawArt(lead);
     drawWord(lead);
+    drawCountdown(snare);
     demoOverlay(1, 1, 1, 0.45f * crash);
 }
