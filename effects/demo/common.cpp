@@ -159,11 +159,6 @@ const char* demoAt(int order, int row, int absolute)
     return formatMs(long(order) * DEMO_ROWS_PER_ORDER * DEMO_ROW_MS + long(row) * DEMO_ROW_MS, absolute);
 }
 
-const char* demoRows(int rows)
-{
-    return formatMs(long(rows) * DEMO_ROW_MS, 0);
-}
-
 float demoSeconds(int order, int row)
 {
     return float(order * DEMO_ROWS_PER_ORDER + row) * float(DEMO_ROW_MS) / 1000.0f;
@@ -330,15 +325,6 @@ float demoBetween(int order, int row, int rows)
 {
     float from = float(order * DEMO_ROWS_PER_ORDER + row);
     return fminf(fmaxf((demoRowNow() - from) / float(rows), 0.0f), 1.0f);
-}
-
-float demoProgress(const sceneSync_t* sync)
-{
-    if (sync->active == SYNC_FINISHED)
-        return 1.0f;
-    if (sync->active == SYNC_WAITING && sync->type == SYNC_WINDOW)
-        return sync->time.absolute >= sync->time.end ? 1.0f : 0.0f;
-    return fminf(fmaxf(sync->time.percent, 0.0f), 1.0f);
 }
 
 float demoSmooth(float x)

@@ -54,13 +54,10 @@ void demoPostDeinit(void* scene);
 
 // --- shared by the scenes (common.cpp) -----------------------------------------
 
-// Time texts of module positions, for addPlayerScene and addSync: from the
-// start of the music, and a span of rows. A sync's start is counted from
-// its scene's start unless it is absolute ("#m:ss.fff", absolute set).
-// Each call writes one of a few rotating buffers; the callers convert them
-// at once.
+// The time text of a module position, for addPlayerScene: from the start
+// of the music, "#m:ss.fff" when `absolute` is set. Each call writes one of
+// a few rotating buffers; the callers convert them at once.
 const char* demoAt(int order, int row, int absolute);
-const char* demoRows(int rows);
 float demoSeconds(int order, int row);
 
 // The pictures, drawings and the stroke font, loaded by the sky scene's
@@ -91,7 +88,6 @@ float demoBeat(void);
 // 0 before, 1 after.
 float demoRowNow(void);
 float demoBetween(int order, int row, int rows);
-float demoProgress(const sceneSync_t* sync); // 0 before its window, 1 after
 float demoSmooth(float x);                   // 0 to 1, eased at both ends
 float demoMix(float a, float b, float f);
 void demoQuad(float x0, float y0, float x1, float y1);

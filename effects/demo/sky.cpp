@@ -112,7 +112,8 @@ void drawMoon(float t, float beat)
 {
     const demoAssets_t* a = demoAssets();
     float x = sky.moonX * getScreenWidth(), y = sky.moonY * getScreenHeight();
-    float glow = 0.55f + 0.35f * beat;
+    // The halo breathes with the pads' chords and jumps with the kick.
+    float glow = 0.5f + 0.15f * demoHit(DEMO_PAD, 0.8f) + 0.3f * beat;
     glColor4f(0.75f, 0.82f, 1.0f, glow);
     demoShowCentred(a->glow, x, y, sky.moonSize * 2.7f, 0.0f);
     glColor4f(1, 1, 1, 1);
