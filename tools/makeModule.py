@@ -129,21 +129,22 @@ def metal(rng, sr, seconds, decay, tones):
 
 
 def bass():
-    """A pluck: 128 samples a cycle (C-2 plays a C two octaves below middle
-    C), bright at the start and settling on a dark saw with a sine under it,
-    whose last cycle loops."""
+    """A pluck: 128 samples a cycle (C-2 plays the C two octaves below
+    middle C), a saw over a sine, brightest at the start and settled within
+    a few cycles; the last cycle loops."""
     cycle, cycles, out = 128, 24, []
     for c in range(cycles):
-        bright = 0.55 + 0.3 * math.exp(-c / 3.0)
-        wave = partials(cycle, [(1, saw(20, bright)), (1, {1: 0.9})])
-        out += [v * 0.97 for v in wave]
+        bright = 0.88 + 0.1 * math.exp(-c / 3.0)
+        wave = partials(cycle, [(1, saw(32, bright)), (1, {1: 0.5})])
+        out += wave
     return out, (cycles - 1) * cycle, cycle
 
 
 def lead():
-    """Two saws a few cents apart over 64 cycles of 24 samples (C-2 plays
-    the F above middle C): the beating between them gives the lead its
-    movement."""
+    """Two saws a quarter of a semitone apart (64 and 65 cycles in a loop
+    of 64 cycles of 24 samples; C-2 plays the F above middle C) and a sine
+    an octave down: the beating between the saws gives the lead its
+    movement, several times a second."""
     length = 24 * 64
     wave = partials(length, [(64, saw(10, 0.92)), (65, {h: 0.8 * a for h, a in saw(10, 0.92).items()}),
                              (32, {1: 0.35})])
@@ -212,24 +213,32 @@ TEASE = ["E4:3 A4:3 C5:2 -:8", "-:16", "E4:3 G4:3 C5:2 -:8", "-:8 B4:8"]
 RISE = HOOK[:3] + ["B4:4 C5:4 D5:4 E5:4"]
 FAREWELL = [HOOK[0], "A4:16", "A4:16", "A4:16"]
 
+DROP = dict(chords=VERSE, pad="pump", hats="sixteenths", kick="four", snare="backbeat", crash=True, bass="drive",
+            lead=HOOK)
 ORDERS = [
+    # 0, intro: pads swelling on each chord, a few soft hats from the second bar.
     dict(chords=VERSE, pad="swell", hats="sparse"),
+    # 1, intro 2: the kick on every beat, the bass on the off-beats.
     dict(chords=VERSE, pad="swell", hats="offbeat", kick="four", bass="offbeat", level=0.7),
+    # 2 and 3, build-up: the snare's backbeat, the lead's hook in pieces, then
+    # whole; the last bar drops the kick for a snare roll.
     dict(chords=VERSE, pad="swell", hats="offbeat", kick="four", snare="backbeat", bass="offbeat", lead=TEASE,
          level=0.75),
     dict(chords=VERSE, pad="swell", hats="sixteenths", kick="build", snare="roll", bass="eighths", lead=RISE,
          level=0.85),
-    dict(chords=VERSE, pad="pump", hats="sixteenths", kick="four", snare="backbeat", crash=True, bass="drive", lead=HOOK),
-    dict(chords=VERSE, pad="pump", hats="sixteenths", kick="four", snare="pickup", crash=True, bass="drive",
-         lead=HOOK_TURN),
-    dict(chords=VERSE, pad="pump", hats="sixteenths", kick="four", snare="backbeat", crash=True, bass="drive", lead=HOOK),
-    dict(chords=VERSE, pad="pump", hats="sixteenths", kick="four", snare="fill", crash=True, bass="drive",
-         lead=HOOK_TURN),
-    dict(chords=BREAK, pad="swell", hats=None, bass="long", lead="arpeggio"),
+    # 4 to 7, the drop, every other order with the hook's other answer and a fill.
+    DROP,
+    dict(DROP, snare="pickup", lead=HOOK_TURN),
+    DROP,
+    dict(DROP, snare="fill", lead=HOOK_TURN),
+    # 8 and 9, the break: no kick, the lead in arpeggios, the bass held; the
+    # kick comes back in the last bar under a snare roll.
+    dict(chords=BREAK, pad="swell", bass="long", lead="arpeggio"),
     dict(chords=BREAK2, pad="swell", hats="offbeat", kick="return", snare="return", bass="long", lead="arpeggio",
          level=0.7),
-    dict(chords=VERSE, pad="pump", hats="sixteenths", kick="four", snare="fill", crash=True, bass="drive",
-         lead=HOOK_TURN, octave=12),
+    # 10, the final drop, the lead an octave up.
+    dict(DROP, snare="fill", lead=HOOK_TURN, octave=12),
+    # 11, the ending: one kick and crash, then everything fades out by row 60.
     dict(chords=ENDING, pad="fade", kick="once", crash=True, bass="once", lead=FAREWELL, fade=True),
 ]
 
@@ -303,9 +312,11 @@ def bass_line(grid, order):
 
 
 def fade(grid, channel, start, first, last):
-    """A linear fade to silence from row `first` to row `last`."""
+    """A fade from `start` at row `first` to silence at row `last`. The
+    volume follows the square of a straight line: a straight line in
+    amplitude would hold loud and then drop away in its last rows."""
     for row in range(first + 1, ROWS):
-        v = start * max(0.0, 1 - (row - first) / (last - first)) ** 2  # even steps in loudness, not amplitude
+        v = start * max(0.0, 1 - (row - first) / (last - first)) ** 2
         note, sample, effect, _ = grid[row][channel] or (None, 0, 0, 0)
         grid[row][channel] = (note, sample) + volume(v)
 
@@ -318,7 +329,7 @@ def pads(grid, order):
         for channel, name in zip((CH_PAD1, CH_PAD2), CHORDS[chord][1:]):
             for step in range(16):
                 if style == "swell":
-                    v = min(42, 16 + 3 * step)
+                    v = min(42, 26 + 2 * step)
                 elif style == "pump":
                     # Ducked on every kick and back within the beat: the drop breathes.
                     v = [12, 26, 36, 42][step % 4]
