@@ -10,6 +10,7 @@
 #include "system/timer/timer.h"
 
 #include <GL/gl.h>
+#include <cassert>
 #include <cmath>
 
 namespace {
@@ -39,8 +40,11 @@ struct finale_t {
 
 finale_t finale;
 
+const int MOST_PATH_POINTS = 5;
+
 void lifted(const float (*path)[3], int count, float (*out)[3])
 {
+    assert(count <= MOST_PATH_POINTS);
     for (int i = 0; i < count; i++) {
         out[i][0] = path[i][0];
         out[i][1] = path[i][1] + finale.height;
@@ -52,7 +56,7 @@ void lifted(const float (*path)[3], int count, float (*out)[3])
 // the lift in order 11.
 void fly(float snare)
 {
-    float path[5][3];
+    float path[MOST_PATH_POINTS][3];
     float row = demoRowNow() - float(10 * DEMO_ROWS_PER_ORDER);
     float roll = 5.0f * snare * ((demoHitCount(DEMO_SNARE) & 1) ? 1.0f : -1.0f);
     if (row >= DEMO_ROWS_PER_ORDER) {

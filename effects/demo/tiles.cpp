@@ -13,9 +13,12 @@
 #include "system/timer/timer.h"
 
 #include <GL/gl.h>
+#include <cassert>
 #include <cmath>
 
 namespace {
+
+const int MOST_PATH_POINTS = 8;
 
 struct path_t {
     const float (*points)[3];
@@ -75,7 +78,8 @@ const shot_t& currentShot(void)
 void fly(const shot_t& shot, float snare)
 {
     const path_t& p = PATHS[shot.path];
-    float lifted[8][3];
+    float lifted[MOST_PATH_POINTS][3];
+    assert(p.count <= MOST_PATH_POINTS);
     for (int i = 0; i < p.count; i++) {
         lifted[i][0] = p.points[i][0];
         lifted[i][1] = p.points[i][1] + tiles.height;
