@@ -124,22 +124,15 @@ void drawGlyph(const glyph_t& g, float width, float part)
 
 void demoLoadLettering(void)
 {
-    size_t size = 0;
-    char* text = ioReadFileWithSize(FONT_TXT, &size);
+    // The buffer ends in a zero byte, where the last line's reading stops.
+    char* text = ioReadFileToBuffer(FONT_TXT);
     if (!text) {
         fprintf(stderr, "tessellune_demo: cannot read %s; the lettering is left out\n", FONT_TXT);
         return;
     }
-    // The reader stops at the terminator; the file's last line ends with it.
-    char* copy = static_cast<char*>(realloc(text, size + 1));
-    if (!copy) {
-        free(text);
-        return;
-    }
-    copy[size] = 0;
-    for (char* line = copy; line && *line; line = strchr(line, '\n') ? strchr(line, '\n') + 1 : nullptr)
+    for (char* line = text; line && *line; line = strchr(line, '\n') ? strchr(line, '\n') + 1 : nullptr)
         readGlyph(line);
-    free(copy);
+    free(text);
 }
 
 void demoReleaseLettering(void)
