@@ -53,11 +53,13 @@ TRACKS = {
     "finale:credits": [(11, 4, 0.0, LINEAR), (11, 28, 1.0, STEP)],
     # Glow and feedback: a little in the intro, more in the drop, the most in
     # the final drop; the feedback swells with the snare roll into each drop
-    # and is off (and costs nothing) through most of the drop and the end.
+    # and is off (and costs nothing) through most of the drop and the end. It
+    # starts from nothing on a cut, so the last shot leaves no ghost in the next.
     "post:glow": [(0, 0, 0.35, STEP), (2, 0, 0.4, STEP), (4, 0, 0.55, STEP), (8, 0, 0.6, STEP), (10, 0, 0.7, STEP),
                   (11, 0, 0.7, LINEAR), (12, 0, 0.35, STEP)],
     "post:feedback": [(0, 0, 0.0, STEP), (3, 48, 0.0, RAMP), (4, 0, 0.45, SMOOTH), (4, 16, 0.0, STEP),
-                      (8, 0, 0.3, STEP), (9, 48, 0.3, RAMP), (10, 0, 0.45, STEP), (11, 0, 0.45, SMOOTH),
+                      (8, 0, 0.0, SMOOTH), (8, 8, 0.3, STEP), (9, 48, 0.3, RAMP),
+                      (10, 0, 0.0, SMOOTH), (10, 4, 0.45, STEP), (11, 0, 0.45, SMOOTH),
                       (11, 32, 0.0, STEP)],
     "post:zoom": [(0, 0, 1.02, STEP), (10, 0, 1.035, STEP), (11, 0, 1.015, STEP)],
 }
