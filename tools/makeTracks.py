@@ -30,22 +30,38 @@ STEP, LINEAR, SMOOTH, RAMP = 0, 1, 2, 3
 
 # track: [(order, row, value, interpolation to the next key), ...]
 TRACKS = {
-    # The moon rises over the title, stands high over the tiles, steps aside
-    # for the drawings and comes back large for the finale.
-    "sky:moonX": [(0, 4, 0.80, SMOOTH), (1, 30, 0.74, STEP), (3, 0, 0.74, SMOOTH), (4, 0, 0.30, SMOOTH),
-                  (4, 16, 0.53, STEP), (6, 0, 0.53, SMOOTH), (6, 16, 0.50, STEP)],
-    "sky:moonY": [(0, 4, 0.10, SMOOTH), (1, 30, 0.72, STEP), (2, 0, 0.72, SMOOTH), (2, 16, 0.80, STEP),
-                  (3, 0, 0.80, SMOOTH), (4, 0, 0.86, SMOOTH), (4, 16, 0.84, STEP), (6, 0, 0.84, SMOOTH),
-                  (6, 16, 0.79, STEP)],
-    "sky:moonSize": [(0, 4, 300, SMOOTH), (1, 30, 210, STEP), (2, 0, 210, SMOOTH), (2, 16, 150, STEP),
-                     (4, 0, 150, SMOOTH), (4, 16, 90, STEP), (6, 0, 90, SMOOTH), (6, 16, 220, STEP)],
-    # Dimmed under the drawings, so the ink carries the picture.
-    "sky:light": [(0, 0, 1.0, STEP), (4, 0, 1.0, SMOOTH), (4, 16, 0.45, STEP), (6, 0, 0.45, SMOOTH),
-                  (6, 16, 1.0, STEP)],
-    # The name turns to and fro, less once all its letters are in.
-    "title:sway": [(0, 32, 12.0, SMOOTH), (1, 0, 5.0, STEP)],
-    # The plane sinks away under the finale.
-    "finale:rise": [(6, 0, 0.6, LINEAR), (8, 0, 1.4, STEP)],
+    # The moon rises over the intro, swings left as the camera climbs in the
+    # build-up, stands small between the drawings in the break and grows as
+    # the camera lifts towards it at the end.
+    "sky:moonX": [(0, 0, 0.78, STEP), (3, 0, 0.78, SMOOTH), (4, 0, 0.30, STEP), (4, 1, 0.85, STEP),
+                  (8, 0, 0.53, STEP), (10, 0, 0.70, STEP), (11, 0, 0.70, SMOOTH), (11, 48, 0.5, STEP)],
+    "sky:moonY": [(0, 0, 0.30, SMOOTH), (1, 0, 0.72, SMOOTH), (2, 0, 0.80, STEP), (8, 0, 0.84, STEP),
+                  (10, 0, 0.82, STEP), (11, 0, 0.82, SMOOTH), (11, 48, 0.62, STEP)],
+    "sky:moonSize": [(0, 0, 260, SMOOTH), (1, 0, 200, SMOOTH), (2, 0, 150, STEP), (8, 0, 90, STEP),
+                     (10, 0, 150, STEP), (11, 0, 150, RAMP), (11, 56, 330, STEP)],
+    # The first frame already shows the sky; dimmed under the drawings.
+    "sky:light": [(0, 0, 0.55, SMOOTH), (0, 16, 1.0, STEP), (8, 0, 1.0, SMOOTH), (8, 8, 0.45, STEP),
+                  (9, 48, 0.45, SMOOTH), (10, 0, 1.0, STEP)],
+    "sky:stars": [(0, 0, 1.0, STEP), (4, 0, 0.7, STEP), (8, 0, 1.0, STEP)],
+    # The name turns to and fro while it is written, less once it stands.
+    "title:sway": [(0, 0, 10.0, SMOOTH), (1, 0, 4.0, STEP)],
+    # The flight's height over every path, and the ink between the lead's notes.
+    "tiles:height": [(2, 0, 0.0, STEP)],
+    "drawing:ink": [(8, 0, 0.75, STEP)],
+    "finale:height": [(10, 0, 0.0, STEP)],
+    # The credits are written line after line over the ending's first half.
+    "finale:credits": [(11, 4, 0.0, LINEAR), (11, 28, 1.0, STEP)],
+    # Glow and feedback: a little in the intro, more in the drop, the most in
+    # the final drop; the feedback swells with the snare roll into each drop
+    # and is off (and costs nothing) through most of the drop and the end. It
+    # starts from nothing on a cut, so the last shot leaves no ghost in the next.
+    "post:glow": [(0, 0, 0.35, STEP), (2, 0, 0.4, STEP), (4, 0, 0.55, STEP), (8, 0, 0.6, STEP), (10, 0, 0.7, STEP),
+                  (11, 0, 0.7, LINEAR), (12, 0, 0.35, STEP)],
+    "post:feedback": [(0, 0, 0.0, STEP), (3, 48, 0.0, RAMP), (4, 0, 0.45, SMOOTH), (4, 16, 0.0, STEP),
+                      (8, 0, 0.0, SMOOTH), (8, 8, 0.3, STEP), (9, 48, 0.3, RAMP),
+                      (10, 0, 0.0, SMOOTH), (10, 4, 0.45, STEP), (11, 0, 0.45, SMOOTH),
+                      (11, 32, 0.0, STEP)],
+    "post:zoom": [(0, 0, 1.02, STEP), (10, 0, 1.035, STEP), (11, 0, 1.015, STEP)],
 }
 
 

@@ -1,18 +1,21 @@
 // What the demo's scenes share: module positions as time texts, the assets,
-// the module's beat, and the few drawing helpers more than one scene uses.
+// the module's notes, the camera, and the few drawing helpers more than one
+// scene uses.
 
 #include "effects/demo/demo.h"
 
 #include "system/audio/noteSync.h"
-#include "system/graphics/font/font.h"
 #include "system/graphics/graphics.h"
 #include "system/io/io.h"
+#include "system/math/splines/cubic/cubicSpline.h"
 #include "system/production/fileWatch.h"
 #include "system/timer/timer.h"
 #include "system/ui/window/window.h"
 
 #include <GL/gl.h>
+#include <GL/glu.h>
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -28,16 +31,26 @@ const char* const CRESCENT_DAT = "data/production/art/crescent.dat";
 const char* const LETTERING_DAT = "data/production/art/lettering.dat";
 const char* const MOSAIC_DAT = "data/production/art/mosaic.dat";
 
-const float PLANE_Y = -2.2f;   // the floor, below the eye
-const float PLANE_FAR = 90.0f; // where it ends in the fog
-const float TILE_SIDE = 3.0f;  // units one copy of the tile picture covers
+const float PLANE_FAR = 70.0f; // where the plane ends in the fog, from the camera
+const int PLANE_CELLS = 16;    // quads a side: the alpha fades per vertex
+const float TILE_SIDE = 4.5f;  // units one copy of the tile picture covers
 const float HORIZON[3] = {0.05f, 0.06f, 0.14f};
+const int MOST_PATH_POINTS = 32;
+const int PATH_DETAIL = 24; // samples a segment of a camera path
+const float NEVER = -1000.0f;
+// Below this a note's light is no longer seen, and the passes that draw it
+// are left out: each costs a pass over much of the screen.
+const float HIT_UNSEEN = 0.01f;
 
 struct common_t {
     demoAssets_t assets;
     char times[8][48]; // room for any long, so the writer never cuts
     int nextTime;
-    float lastBeat = -100.0f; // timer time of the last module sync row
+    float lastHit[DEMO_INSTRUMENTS]; // seconds: the start of the row of each instrument's last note
+    int hits[DEMO_INSTRUMENTS];
+    float lastUpdate = NEVER;
+    float camera[3]; // where demoFly put the eye
+    point3d path[MOST_PATH_POINTS * PATH_DETAIL];
 };
 
 common_t common;
@@ -126,46 +139,13 @@ void setWidths(splineContainer* drawing, float width)
             s->width = width;
 }
 
-// Opaque near, then thinning out over the last third, so the far edge
-// melts into the sky instead of ending on a line.
-float planeAlpha(float z)
-{
-    float far = (-z - PLANE_FAR * 0.6f) / (PLANE_FAR * 0.4f);
-    return 1.0f - fminf(fmaxf(far, 0.0f), 1.0f);
-}
-
-void planeStrips(float scroll, float r, float g, float b, float alpha)
-{
-    const int strips = 24;
-    for (int i = 0; i < strips; i++) {
-        // Strips get longer with distance, where they cover fewer pixels.
-        float z0 = -1.0f - PLANE_FAR * powf(float(i) / strips, 1.6f);
-        float z1 = -1.0f - PLANE_FAR * powf(float(i + 1) / strips, 1.6f);
-        float t0 = -z0 / TILE_SIDE + scroll, t1 = -z1 / TILE_SIDE + scroll;
-        float x = PLANE_FAR, s = PLANE_FAR / TILE_SIDE;
-        float a0 = alpha * planeAlpha(z0), a1 = alpha * planeAlpha(z1);
-        glBegin(GL_QUADS);
-        glColor4f(r, g, b, a0);
-        glTexCoord2f(s, t0);
-        glVertex3f(x, PLANE_Y, z0);
-        glTexCoord2f(-s, t0);
-        glVertex3f(-x, PLANE_Y, z0);
-        glColor4f(r, g, b, a1);
-        glTexCoord2f(-s, t1);
-        glVertex3f(-x, PLANE_Y, z1);
-        glTexCoord2f(s, t1);
-        glVertex3f(x, PLANE_Y, z1);
-        glEnd();
-    }
-}
-
 void linearFog(const float* colour)
 {
     float fog[4] = {colour[0], colour[1], colour[2], 1.0f};
     glEnable(GL_FOG);
     glFogi(GL_FOG_MODE, GL_LINEAR);
-    glFogf(GL_FOG_START, 4.0f);
-    glFogf(GL_FOG_END, PLANE_FAR * 0.75f);
+    glFogf(GL_FOG_START, 6.0f);
+    glFogf(GL_FOG_END, PLANE_FAR * 0.8f);
     glHint(GL_FOG_HINT, GL_NICEST);
     glFogfv(GL_FOG_COLOR, fog);
 }
@@ -177,11 +157,6 @@ void linearFog(const float* colour)
 const char* demoAt(int order, int row, int absolute)
 {
     return formatMs(long(order) * DEMO_ROWS_PER_ORDER * DEMO_ROW_MS + long(row) * DEMO_ROW_MS, absolute);
-}
-
-const char* demoRows(int rows)
-{
-    return formatMs(long(rows) * DEMO_ROW_MS, 0);
 }
 
 float demoSeconds(int order, int row)
@@ -201,9 +176,11 @@ namespace {
 void useMipmaps(const texture_t& picture)
 {
     // Seen at a grazing angle the plain linear filter shimmers; the upload
-    // made the mipmaps, so use them.
+    // made the mipmaps, so use them. The nearest level, not a blend of two:
+    // half the texture reads of the software renderer's biggest pass, and
+    // the seams between levels hide in the fog.
     glBindTexture(GL_TEXTURE_2D, picture.id);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
     glBindTexture(GL_TEXTURE_2D, 0);
 }
 
@@ -271,11 +248,14 @@ void demoLoadAssets(void)
         *d.drawing = loadDrawing(d.path);
         fileWatchAdd(d.path, reloadDrawing, d.drawing);
     }
+    // After the drawings: the font's containers are the list's last, and go first.
+    demoLoadLettering();
 }
 
 void demoReleaseAssets(void)
 {
     demoAssets_t* a = &common.assets;
+    demoReleaseLettering();
     splineContainer* drawings[] = {a->crescent, a->lettering, a->mosaic};
     // deleteSplineContainer takes the containers after it too: one at a time,
     // newest first, so each is the last of the list when it goes.
@@ -289,30 +269,62 @@ void demoReleaseAssets(void)
     *a = demoAssets_t();
 }
 
-// --- the beat --------------------------------------------------------------------------
+// --- the module's notes ------------------------------------------------------------------
 
-void demoUpdateBeat(void)
+void demoUpdateHits(void)
 {
-    // The kick drives the beat; before the drums come in, the pad's chords.
-    if (noteSyncInstrument(DEMO_KICK) || noteSyncInstrument(DEMO_PAD))
-        common.lastBeat = timerGetTime();
+    float now = timerGetTime();
+    // A step back is a seek: notes after the new time have not sounded yet.
+    if (now < common.lastUpdate || common.lastUpdate == NEVER) {
+        for (int i = 0; i < DEMO_INSTRUMENTS; i++) {
+            common.lastHit[i] = NEVER;
+            common.hits[i] = 0;
+        }
+    }
+    common.lastUpdate = now;
+    int order = -1, row = -1;
+    if (!noteSyncPosition(&order, &row))
+        return;
+    // The row's own start, not the frame's time: the fall is the same at any frame rate.
+    float start = fminf(now, noteSyncRowStart(order * DEMO_ROWS_PER_ORDER + row));
+    for (int i = 1; i < DEMO_INSTRUMENTS; i++) {
+        if (noteSyncInstrument(i)) {
+            common.lastHit[i] = start;
+            common.hits[i]++;
+        }
+    }
+}
+
+float demoHit(int instrument, float decay)
+{
+    if (instrument <= 0 || instrument >= DEMO_INSTRUMENTS)
+        return 0.0f;
+    float since = timerGetTime() - common.lastHit[instrument];
+    float left = since < 0 ? 0.0f : expf(-since * decay);
+    return left < HIT_UNSEEN ? 0.0f : left;
+}
+
+int demoHitCount(int instrument)
+{
+    return instrument > 0 && instrument < DEMO_INSTRUMENTS ? common.hits[instrument] : 0;
 }
 
 float demoBeat(void)
 {
-    float since = timerGetTime() - common.lastBeat;
-    return since < 0 ? 0.0f : expf(-since * 3.5f);
+    return demoHit(DEMO_KICK, 5.0f);
 }
 
 // --- small helpers ---------------------------------------------------------------------
 
-float demoProgress(const sceneSync_t* sync)
+float demoRowNow(void)
 {
-    if (sync->active == SYNC_FINISHED)
-        return 1.0f;
-    if (sync->active == SYNC_WAITING && sync->type == SYNC_WINDOW)
-        return sync->time.absolute >= sync->time.end ? 1.0f : 0.0f;
-    return fminf(fmaxf(sync->time.percent, 0.0f), 1.0f);
+    return timerGetTime() * 1000.0f / float(DEMO_ROW_MS);
+}
+
+float demoBetween(int order, int row, int rows)
+{
+    float from = float(order * DEMO_ROWS_PER_ORDER + row);
+    return fminf(fmaxf((demoRowNow() - from) / float(rows), 0.0f), 1.0f);
 }
 
 float demoSmooth(float x)
@@ -424,69 +436,124 @@ void demoDrawInk(splineContainer* drawing, float end, float r, float g, float b,
     glColor4f(1, 1, 1, 1);
 }
 
-// --- the plane and the 3D word ----------------------------------------------------------
+// --- the camera and the plane --------------------------------------------------------------
 
-void demoDrawPlane(float t, float flash, float fade)
+namespace {
+
+// The path's samples at `along`: between two samples in a straight line.
+void pathAt(int samples, float along, float* at)
+{
+    float f = fminf(fmaxf(along, 0.0f), 1.0f) * float(samples - 1);
+    int i = int(f);
+    if (i >= samples - 1)
+        i = samples - 2;
+    f -= float(i);
+    const point3d& p = common.path[i];
+    const point3d& q = common.path[i + 1];
+    at[0] = demoMix(p.x, q.x, f);
+    at[1] = demoMix(p.y, q.y, f);
+    at[2] = demoMix(p.z, q.z, f);
+}
+
+} // namespace
+
+void demoFly(const float (*points)[3], int count, float along, float ahead, float dip, float roll)
+{
+    assert(count >= 2 && count <= MOST_PATH_POINTS);
+    point3d control[MOST_PATH_POINTS];
+    for (int i = 0; i < count; i++)
+        control[i] = point3d{points[i][0], points[i][1], points[i][2]};
+    createCubicSpline(common.path, count - 1, PATH_DETAIL, control);
+    // createCubicSpline leaves the last point out; it closes the path.
+    int samples = (count - 1) * PATH_DETAIL + 1;
+    common.path[samples - 1] = control[count - 1];
+    float eye[3], look[3];
+    pathAt(samples, along, eye);
+    pathAt(samples, along + ahead, look);
+    if (along + ahead > 1.0f) {
+        // Past the end: on along the last direction.
+        float before[3];
+        pathAt(samples, 1.0f - ahead, before);
+        for (int k = 0; k < 3; k++)
+            look[k] = eye[k] + (look[k] - before[k]);
+    }
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glRotatef(roll, 0, 0, 1);
+    gluLookAt(eye[0], eye[1], eye[2], look[0], look[1] - dip, look[2], 0, 1, 0);
+    for (int k = 0; k < 3; k++)
+        common.camera[k] = eye[k];
+}
+
+namespace {
+
+// Opaque near, thinning out over the outer part, so the far edge melts
+// into the sky instead of ending on a line.
+float planeAlpha(float x, float z)
+{
+    float far = (sqrtf(x * x + z * z) / PLANE_FAR - 0.55f) / 0.45f;
+    return 1.0f - fminf(fmaxf(far, 0.0f), 1.0f);
+}
+
+void planeCells(float r, float g, float b, float alpha)
+{
+    // Whole tiles under the camera, so the picture stays put on the ground.
+    float cx = floorf(common.camera[0] / TILE_SIDE) * TILE_SIDE;
+    float cz = floorf(common.camera[2] / TILE_SIDE) * TILE_SIDE;
+    float cell = 2.0f * PLANE_FAR / PLANE_CELLS;
+    for (int j = 0; j < PLANE_CELLS; j++) {
+        float z0 = -PLANE_FAR + cell * float(j), z1 = z0 + cell;
+        glBegin(GL_QUAD_STRIP);
+        for (int i = 0; i <= PLANE_CELLS; i++) {
+            float x = -PLANE_FAR + cell * float(i);
+            glColor4f(r, g, b, alpha * planeAlpha(x, z1));
+            glTexCoord2f((cx + x) / TILE_SIDE, (cz + z1) / TILE_SIDE);
+            glVertex3f(cx + x, 0, cz + z1);
+            glColor4f(r, g, b, alpha * planeAlpha(x, z0));
+            glTexCoord2f((cx + x) / TILE_SIDE, (cz + z0) / TILE_SIDE);
+            glVertex3f(cx + x, 0, cz + z0);
+        }
+        glEnd();
+    }
+}
+
+} // namespace
+
+void demoDrawPlane(float flash, const float* tint, float fade)
 {
     const demoAssets_t* a = &common.assets;
-    float scroll = t * 0.9f;
     if (fade <= 0.0f)
         return;
     if (a->tiles.id) {
         glEnable(GL_TEXTURE_2D);
         glBindTexture(GL_TEXTURE_2D, a->tiles.id);
     }
+    // One pass for the tiles and their flash: the picture times the colour,
+    // doubled, so a colour of one half shows the picture as it is and a
+    // flash lifts it above that. A second pass added on top would cost as
+    // much again, and the plane is the frame's costliest pass under the
+    // software renderer.
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, GL_MODULATE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB, GL_TEXTURE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_RGB, GL_PRIMARY_COLOR);
+    glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, GL_REPLACE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA, GL_PRIMARY_COLOR);
+    glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE, 2.0f);
     glDisable(GL_ALPHA_TEST);
+    glDisable(GL_CULL_FACE);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     linearFog(HORIZON);
-    planeStrips(scroll, 1, 1, 1, fminf(fade, 1.0f));
-    if (flash > 0.0f) {
-        // The same tiles again, added on top: the lines and faces light up.
-        const float black[3] = {0, 0, 0};
-        linearFog(black);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-        glDepthMask(GL_FALSE);
-        planeStrips(scroll, 0.55f, 0.7f, 1.0f, fminf(flash, 1.0f) * 0.6f * fade);
-        glDepthMask(GL_TRUE);
-    }
+    // A little under full light, so that only a flash drives the tiles into the glow.
+    float lift = 0.35f * fminf(fmaxf(flash, 0.0f), 1.0f);
+    planeCells(0.36f + lift * tint[0], 0.36f + lift * tint[1], 0.39f + lift * tint[2], fminf(fade, 1.0f));
+    glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE, 1.0f);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     glDisable(GL_BLEND);
     glEnable(GL_ALPHA_TEST);
     glDisable(GL_FOG);
     glBindTexture(GL_TEXTURE_2D, 0);
     glDisable(GL_TEXTURE_2D);
-    glColor4f(1, 1, 1, 1);
-}
-
-void demoDrawWord3d(const char* word, const float* arrive, float light)
-{
-    size_t length = strlen(word);
-    float left = -float(length) * 9.0f * 0.5f;
-    unsigned char letter[2] = {0, 0};
-    for (size_t i = 0; i < length; i++) {
-        float a = arrive[i];
-        if (a <= 0.0f)
-            continue;
-        letter[0] = static_cast<unsigned char>(word[i]);
-        glPushMatrix();
-        glTranslatef(left + float(i) * 9.0f + 4.5f, (1 - a) * 30.0f, -(1 - a) * 220.0f);
-        glRotatef((1 - a) * 140.0f, 0, 1, 0);
-        glTranslatef(-4.5f, -6.5f, 0);
-        // The body: copies further back and darker, so the flat glyph
-        // reads as a block.
-        const int depth = 7;
-        for (int k = depth; k >= 1; k--) {
-            float shade = (0.10f + 0.25f * float(depth - k) / depth) * light;
-            glColor4f(shade * 0.55f, shade * 0.6f, shade, a);
-            glPushMatrix();
-            glTranslatef(0, 0, -0.45f * float(k));
-            drawText3d(letter);
-            glPopMatrix();
-        }
-        glColor4f(0.86f * light, 0.9f * light, light, a);
-        drawText3d(letter);
-        glPopMatrix();
-    }
-    glBindTexture(GL_TEXTURE_2D, 0);
     glColor4f(1, 1, 1, 1);
 }

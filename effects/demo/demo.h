@@ -1,15 +1,14 @@
 #ifndef TESSELLUNE_EFFECTS_DEMO_H
 #define TESSELLUNE_EFFECTS_DEMO_H
 
-// The demo production: a night sky with the moon, a plane of tiles and vector
-// drawings, played on the bundled module. Its scenes and syncs sit on the
-// module's structure: an order is 64 rows, a row 0.12 s (speed 6, 125 BPM),
-// so order o starts at o x 7.68 s. The module's twelve orders: intro (0),
-// the kick and bass coming in (1), build-up (2, 3, ending in a snare roll),
-// the drop (4 to 7, a crash on each order's first row), a break without
-// kick (8, 9), the final drop with the lead an octave up (10) and the
-// ending, one last kick and crash fading to silence (11). The demo ends
-// with the music at 1:32.16.
+// The demo production: a night sky with the moon, a flight over a plane of
+// tiles, vector lettering and drawings, glow and feedback, played on the
+// bundled module. Its scenes and cuts sit on the module's structure: an
+// order is 64 rows, a row 0.12 s (speed 6, 125 BPM), so order o starts at
+// o x 7.68 s; twelve orders make 1:32.16. Order 0 and 1: intro; 2 and 3:
+// build-up; 4 to 7: the drop; 8 and 9: the break; 10: the final drop; 11:
+// the ending. The picture answers the drums and the lead from the module's
+// own notes (system/audio/noteSync.h).
 
 #include "system/graphics/image/image.h"
 #include "system/math/splines/spline.h"
@@ -17,9 +16,10 @@
 
 #define DEMO_MUSIC "data/music/tessellate.mod"
 const int DEMO_ROWS_PER_ORDER = 64;
+const int DEMO_ROWS_PER_BAR = 16;
 const int DEMO_ROW_MS = 120;
 const int DEMO_ORDERS = 12;
-// The module's instruments (tools/makeModule.py), as note sync numbers them.
+// The module's instruments (tools/makeModule.py), numbered as the module does.
 const int DEMO_KICK = 1;
 const int DEMO_SNARE = 2;
 const int DEMO_HAT = 3;
@@ -27,10 +27,12 @@ const int DEMO_BASS = 4;
 const int DEMO_LEAD = 5;
 const int DEMO_PAD = 6;
 const int DEMO_CRASH = 7;
+const int DEMO_INSTRUMENTS = 8; // room for 1 to 7
 
 float demoLength(void);
 // Adds the scenes in drawing order: the sky behind everything, then title,
-// tiles, drawing and finale one after another.
+// tiles, drawing and finale one after another, and the glow and feedback
+// over all of them.
 void demoRegisterScenes(void);
 
 // --- the scenes' callbacks (one file each) ------------------------------------
@@ -46,21 +48,21 @@ void demoDrawingInit(void* scene);
 void demoDrawingRun(void* scene);
 void demoFinaleInit(void* scene);
 void demoFinaleRun(void* scene);
+void demoPostInit(void* scene);
+void demoPostRun(void* scene);
+void demoPostDeinit(void* scene);
 
 // --- shared by the scenes (common.cpp) -----------------------------------------
 
-// Time texts of module positions, for addPlayerScene and addSync: from the
-// start of the music, and a span of rows. A sync's start is counted from
-// its scene's start unless it is absolute ("#m:ss.fff", absolute set).
-// Each call writes one of a few rotating buffers; the callers convert them
-// at once.
+// The time text of a module position, for addPlayerScene: from the start
+// of the music, "#m:ss.fff" when `absolute` is set. Each call writes one of
+// a few rotating buffers; the callers convert them at once.
 const char* demoAt(int order, int row, int absolute);
-const char* demoRows(int rows);
 float demoSeconds(int order, int row);
 
-// The pictures and drawings, loaded by the sky scene's initialiser. A file
-// that is missing leaves a texture with id 0 or a null drawing, and the
-// scenes draw without it.
+// The pictures, drawings and the stroke font, loaded by the sky scene's
+// initialiser. A file that is missing leaves a texture with id 0 or a null
+// drawing, and the scenes draw without it.
 struct demoAssets_t {
     texture_t sky, moon, tiles, glow;
     splineContainer* crescent;
@@ -71,13 +73,21 @@ const demoAssets_t* demoAssets(void);
 void demoLoadAssets(void);
 void demoReleaseAssets(void);
 
-// The module's kicks and chords, asked once a frame by the sky scene: how
-// strongly the last one still sounds, 1 at its row and fading within about
-// a beat.
-void demoUpdateBeat(void);
+// The module's notes, asked once a frame by the sky scene (the first to
+// run): how strongly an instrument's last note still sounds, 1 on the row
+// it starts and falling by e every 1/decay seconds; and how many notes of
+// it have sounded since the start (or the last seek).
+void demoUpdateHits(void);
+float demoHit(int instrument, float decay);
+int demoHitCount(int instrument);
+// The kick's punch, shared by the scenes that pulse with it.
 float demoBeat(void);
 
-float demoProgress(const sceneSync_t* sync); // 0 before its window, 1 after
+// Rows of the play order since the music's start, with the passed part of
+// the row; and how far the time is through `rows` rows from (order, row):
+// 0 before, 1 after.
+float demoRowNow(void);
+float demoBetween(int order, int row, int rows);
 float demoSmooth(float x);                   // 0 to 1, eased at both ends
 float demoMix(float a, float b, float f);
 void demoQuad(float x0, float y0, float x1, float y1);
@@ -98,13 +108,30 @@ void demoDrawingViewEnd(void);
 void demoDrawInk(splineContainer* drawing, float end, float r, float g, float b, float alpha, float* penX,
                  float* penY);
 
-// The tiled plane of the tiles and finale scenes, below the eye, running
-// towards it and fading into the sky far off; flash (0 to 1) lights the
-// tiles up, fade (0 to 1) lets the sky through the whole plane.
-void demoDrawPlane(float t, float flash, float fade);
-// A word of the texture font standing in 3D, centred on the current
-// origin, each letter turned and pushed back by `arrive` (1 in place, 0 far
-// off), with a darker body behind its face.
-void demoDrawWord3d(const char* word, const float* arrive, float light);
+// The camera: flies along a path of control points (x, y, z; the tiles lie
+// at y = 0) as a natural cubic spline, `along` 0 at the first point and 1
+// at the last, looking `ahead` further along the path and down by `dip`;
+// `roll` in degrees. Sets the modelview matrix and remembers the position
+// for the plane.
+void demoFly(const float (*points)[3], int count, float along, float ahead, float dip, float roll);
+
+// The tiled plane around the camera at y = 0, fading into the sky far off;
+// flash (0 to 1) lights the tiles up in `tint` (r, g, b), fade (0 to 1)
+// lets the sky through the whole plane.
+void demoDrawPlane(float flash, const float* tint, float fade);
+
+// --- the stroke font (lettering.cpp) ----------------------------------------------
+
+void demoLoadLettering(void);
+void demoReleaseLettering(void);
+// Units of the current coordinates a text takes with capitals `size` high.
+float demoTextWidth(const char* text, float size);
+// A text with the left end of its baseline at (x, y) of the current
+// coordinates, in the current colour, strokes `width` pixels wide; `reveal`
+// from 0 to 1 is how far the pen has gone through its strokes.
+void demoDrawText(const char* text, float x, float y, float size, float width, float reveal);
+// The same, added as light: a wide faint halo and a bright core.
+void demoDrawGlowText(const char* text, float x, float y, float size, float width, float reveal, const float* rgb,
+                      float alpha);
 
 #endif

@@ -1,6 +1,8 @@
-// Orders 4 and 5: the sky dims and three drawings made with the spline
-// editor are drawn stroke by stroke in glowing ink, a spark at the pen; the
-// module's sync rows brighten the ink.
+// Orders 8 and 9, the break: the kick is out, the sky dims and three
+// drawings made with the spline editor are drawn stroke by stroke in
+// glowing ink over the dark tiles, a spark at the pen; every note of the
+// lead brightens the ink and the spark. In the last bar the kick comes back
+// and the drawings grow towards the final drop.
 
 #include "effects/demo/demo.h"
 
@@ -20,30 +22,34 @@ struct inkPlan_t {
     int order, row, rows; // the pen's window
 };
 
-const inkPlan_t CRESCENT = {0.72f, -250.0f, 55.0f, 1.0f, 0.86f, 0.45f, 4, 0, 44};
-const inkPlan_t MOSAIC = {0.72f, 270.0f, 60.0f, 0.35f, 0.75f, 1.0f, 4, 24, 52};
-const inkPlan_t LETTERING = {0.85f, 0.0f, -175.0f, 0.95f, 0.55f, 1.0f, 5, 8, 44};
+const inkPlan_t CRESCENT = {0.72f, -250.0f, 55.0f, 1.0f, 0.86f, 0.45f, 8, 0, 44};
+const inkPlan_t MOSAIC = {0.72f, 270.0f, 60.0f, 0.35f, 0.75f, 1.0f, 8, 24, 52};
+const inkPlan_t LETTERING = {0.85f, 0.0f, -175.0f, 0.95f, 0.55f, 1.0f, 9, 8, 40};
+
+// A drift low over the tiles, slow enough to leave the drawings the stage.
+const float DRIFT[][3] = {{0, 2.0f, 0}, {3, 2.4f, -8}, {0, 2.8f, -16}, {-3, 2.4f, -24}};
 
 struct drawing_t {
-    sceneSync_t* pen[3];
-    sceneSync_t* leave;
-    float ink; // brightness of the ink, lifted by the module's rows
+    float ink;  // "ink" (a track): the ink's brightness between the lead's notes
+    float zoom; // the last bar's growth, with the kick's punch
+    float lead; // the lead's last note, still sounding
 };
 
 drawing_t drawing;
 
-void drawOne(splineContainer* art, const inkPlan_t& plan, const sceneSync_t* pen, float fade)
+void drawOne(splineContainer* art, const inkPlan_t& plan, float fade)
 {
-    float p = demoProgress(pen);
+    float p = demoBetween(plan.order, plan.row, plan.rows);
     if (!art || p <= 0.0f)
         return;
     float x = 0, y = 0;
-    demoDrawingViewBegin(plan.scale, plan.dx, plan.dy);
-    demoDrawInk(art, p, plan.r, plan.g, plan.b, drawing.ink * fade, &x, &y);
+    demoDrawingViewBegin(plan.scale * drawing.zoom, plan.dx * drawing.zoom, plan.dy * drawing.zoom);
+    float ink = fminf(1.0f, drawing.ink + 0.35f * drawing.lead);
+    demoDrawInk(art, p, plan.r, plan.g, plan.b, ink * fade, &x, &y);
     const demoAssets_t* a = demoAssets();
     if (p < 1.0f && a->glow.id) {
         // The spark where the pen is.
-        float size = 26.0f + 10.0f * demoBeat();
+        float size = 24.0f + 22.0f * drawing.lead;
         glEnable(GL_TEXTURE_2D);
         glBindTexture(GL_TEXTURE_2D, a->glow.id);
         glDisable(GL_ALPHA_TEST);
@@ -60,32 +66,28 @@ void drawOne(splineContainer* art, const inkPlan_t& plan, const sceneSync_t* pen
     demoDrawingViewEnd();
 }
 
-sceneSync_t* penSync(playerScene* self, const inkPlan_t& plan)
-{
-    return addSync(self, demoAt(plan.order, plan.row, 1), demoRows(plan.rows));
-}
-
 } // namespace
 
 void demoDrawingInit(void* scene)
 {
-    playerScene* self = static_cast<playerScene*>(scene);
     drawing = drawing_t();
-    drawing.pen[0] = penSync(self, CRESCENT);
-    drawing.pen[1] = penSync(self, MOSAIC);
-    drawing.pen[2] = penSync(self, LETTERING);
-    drawing.leave = addSync(self, demoAt(5, 56, 1), demoRows(8));
+    drawing.ink = 0.75f;
+    addVariableDecimal(static_cast<playerScene*>(scene), "ink", &drawing.ink);
 }
 
 void demoDrawingRun(void* scene)
 {
-    playerScene* self = static_cast<playerScene*>(scene);
-    updateSceneVariables(self);
-    float leave = demoSmooth(demoProgress(drawing.leave));
-    drawing.ink = 0.75f + 0.25f * demoBeat();
+    updateSceneVariables(static_cast<playerScene*>(scene));
+    drawing.lead = demoHit(DEMO_LEAD, 3.0f);
+    // The last bar: the kick is back, the drawings come at the eye.
+    float grow = demoBetween(9, 48, 16);
+    drawing.zoom = 1.0f + 0.25f * grow * grow + 0.04f * grow * demoBeat();
+    demoFly(DRIFT, 4, demoBetween(8, 0, 2 * DEMO_ROWS_PER_ORDER), 0.1f, 0.6f, 0.0f);
+    const float dusk[3] = {0.3f, 0.4f, 0.9f};
+    demoDrawPlane(0.6f * demoBeat(), dusk, 0.35f);
     const demoAssets_t* a = demoAssets();
-    float fade = 1.0f - leave;
-    drawOne(a->crescent, CRESCENT, drawing.pen[0], fade);
-    drawOne(a->mosaic, MOSAIC, drawing.pen[1], fade);
-    drawOne(a->lettering, LETTERING, drawing.pen[2], fade);
+    float fade = 1.0f - demoSmooth(demoBetween(9, 60, 4));
+    drawOne(a->crescent, CRESCENT, fade);
+    drawOne(a->mosaic, MOSAIC, fade);
+    drawOne(a->lettering, LETTERING, fade);
 }

@@ -1,101 +1,135 @@
-// Orders 6 to the end: everything together. The sky comes back, the moon stands
-// large, the tiles run below, the drawings return whole, the name stands in
-// 3D, the credits come one by one in 2D text, and the last bars fade to
-// black.
+// Order 10, the final drop: the fastest flight, cut on every bar, the name
+// standing huge in 3D over the tiles in gold, the drawings in the sky, all
+// of it pulsing with the drums. Order 11, the ending: the camera lifts
+// towards the moon, the credits stand on a dark panel, and the last bars
+// fade to black with the music.
 
 #include "effects/demo/demo.h"
 
-#include "system/graphics/font/font.h"
 #include "system/graphics/graphics.h"
 #include "system/timer/timer.h"
 
 #include <GL/gl.h>
+#include <cassert>
 #include <cmath>
-#include <cstring>
 
 namespace {
 
 const char WORD[] = "TESSELLUNE";
-const int LETTERS = sizeof WORD - 1;
 const char* const CREDITS[] = {
-    "code      the tessellune engine",
-    "music     tessellate.mod",
-    "pictures  drawn by script",
-    "drawings  made in tessellune_editor",
+    "code   the tessellune engine",
+    "music  tessellate.mod",
+    "art    drawn by script",
     "thank you for watching",
 };
 const int CREDIT_COUNT = sizeof CREDITS / sizeof CREDITS[0];
+const float CREDIT_SIZE = 34.0f; // virtual pixels, capital height
+const float CREDIT_LINE = 64.0f;
+
+const float RUSH[][3] = {{0, 1.2f, 0}, {6, 1.0f, -20}, {-6, 1.4f, -40}, {6, 1.0f, -60}, {0, 1.2f, -80}};
+const float SWEEP[][3] = {{-25, 5, -20}, {-8, 3, -32}, {8, 3, -44}, {25, 5, -56}};
+const float LIFT[][3] = {{0, 2.0f, 0}, {0, 5.0f, -15}, {0, 11.0f, -30}, {0, 19.0f, -45}};
+const float GOLD[3] = {1.0f, 0.8f, 0.35f};
+const float ROSE[3] = {1.0f, 0.35f, 0.6f};
+const float ICE[3] = {0.7f, 0.85f, 1.0f};
 
 struct finale_t {
-    sceneSync_t* open;  // the sky lights up again
-    sceneSync_t* word;  // the name comes back
-    sceneSync_t* credit[CREDIT_COUNT];
-    sceneSync_t* fade;  // the last bars, to black
-    float rise;         // "rise" (a track): how far the plane has sunk away
+    float credits; // "credits" (a track): how far the credits are written, 0 to 1 a line
+    float height;  // "height" (a track): world units added to the flight's height
 };
 
 finale_t finale;
 
-void drawCredits(void)
+const int MOST_PATH_POINTS = 5;
+
+void lifted(const float (*path)[3], int count, float (*out)[3])
 {
+    assert(count <= MOST_PATH_POINTS);
+    for (int i = 0; i < count; i++) {
+        out[i][0] = path[i][0];
+        out[i][1] = path[i][1] + finale.height;
+        out[i][2] = path[i][2];
+    }
+}
+
+// One camera a bar in order 10, cutting between the rush and the sweep;
+// the lift in order 11.
+void fly(float snare)
+{
+    float path[MOST_PATH_POINTS][3];
+    float row = demoRowNow() - float(10 * DEMO_ROWS_PER_ORDER);
+    float roll = 5.0f * snare * ((demoHitCount(DEMO_SNARE) & 1) ? 1.0f : -1.0f);
+    if (row >= DEMO_ROWS_PER_ORDER) {
+        lifted(LIFT, 4, path);
+        demoFly(path, 4, demoSmooth(demoBetween(11, 0, 64)), 0.05f, -2.0f, 0.0f);
+        return;
+    }
+    int bar = int(row) / DEMO_ROWS_PER_BAR;
+    float along = demoBetween(10, bar * DEMO_ROWS_PER_BAR, DEMO_ROWS_PER_BAR);
+    if (bar % 2 == 0) {
+        lifted(RUSH, 5, path);
+        demoFly(path, 5, 0.25f * float(bar / 2) + 0.25f * along, 0.05f, 0.4f, roll);
+    } else {
+        lifted(SWEEP, 4, path);
+        demoFly(path, 4, along, 0.08f, 1.2f, roll);
+    }
+}
+
+void drawWord(float t, float punch, float alpha)
+{
+    if (alpha <= 0.0f)
+        return;
+    const float size = 2.2f;
+    float width = demoTextWidth(WORD, size);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glTranslatef(0, 0.4f, -16.0f);
+    glRotatef(10.0f * sinf(t * 0.9f), 0, 1, 0);
+    float scale = 1.0f + 0.1f * punch;
+    glScalef(scale, scale, scale);
+    glDisable(GL_DEPTH_TEST);
+    for (int k = 5; k >= 1; k--) {
+        glPushMatrix();
+        glTranslatef(0, 0, -0.12f * float(k));
+        glDisable(GL_ALPHA_TEST);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        float shade = 0.15f + 0.08f * float(5 - k);
+        glColor4f(shade, shade * 0.5f, shade * 0.7f, alpha);
+        demoDrawText(WORD, -width * 0.5f, 0, size, 8.0f, 1.0f);
+        glPopMatrix();
+    }
+    float colour[3];
+    for (int c = 0; c < 3; c++)
+        colour[c] = demoMix(GOLD[c], ROSE[c], demoHit(DEMO_SNARE, 6.0f));
+    demoDrawGlowText(WORD, -width * 0.5f, 0, size, 5.0f + 3.0f * punch, 1.0f, colour, alpha);
+    glPopMatrix();
+    glEnable(GL_DEPTH_TEST);
+}
+
+// A dark panel first: the lettering stays readable over whatever the
+// flight shows behind it.
+void drawCredits(float open)
+{
+    if (open <= 0.0f || finale.credits <= 0.0f)
+        return;
+    float width = 0;
+    for (const char* line : CREDITS)
+        width = fmaxf(width, demoTextWidth(line, CREDIT_SIZE));
+    float left = 640.0f - width * 0.5f, top = 470.0f;
+    perspective2dBegin(1280, 720);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_ALPHA_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(0.0f, 0.01f, 0.05f, 0.72f * open);
+    demoQuad(left - 50.0f, top - CREDIT_LINE * CREDIT_COUNT - 10.0f, left + width + 50.0f, top + CREDIT_SIZE + 40.0f);
     for (int i = 0; i < CREDIT_COUNT; i++) {
-        const sceneSync_t* sync = finale.credit[i];
-        float p = demoProgress(sync);
-        if (p <= 0.0f || p >= 1.0f)
-            continue;
-        // In quickly, held, out quickly.
-        float alpha = fminf(1.0f, fminf(p * 5.0f, (1.0f - p) * 5.0f));
-        float size = 2.5f;
-        float width = float(strlen(CREDITS[i])) * 9.0f * size / 1280.0f;
-        setTextSize(size, size);
-        setTextAngle(0);
-        glColor4f(0.85f, 0.9f, 1.0f, alpha);
-        drawText2d(0.5f - width * 0.5f, 0.2f + 0.02f * p, reinterpret_cast<const unsigned char*>(CREDITS[i]));
+        float reveal = fminf(1.0f, finale.credits * CREDIT_COUNT - float(i));
+        demoDrawGlowText(CREDITS[i], left, top - CREDIT_LINE * float(i), CREDIT_SIZE, 2.6f, reveal, ICE, open);
     }
-    glColor4f(1, 1, 1, 1);
-}
-
-void drawWord(float t, float beat)
-{
-    float arrive[LETTERS];
-    float p = demoProgress(finale.word);
-    for (int i = 0; i < LETTERS; i++)
-        arrive[i] = demoSmooth(p * 2.0f - float(i) / LETTERS);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glTranslatef(0.0f, -0.1f, -13.0f);
-    glRotatef(6.0f * sinf(t * 0.5f), 0, 1, 0);
-    glScalef(0.1f, 0.1f, 0.1f);
-    demoDrawWord3d(WORD, arrive, 0.85f + 0.15f * beat);
-    glPopMatrix();
-}
-
-void drawPlane(float t, float open)
-{
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    // Looking a little up: the horizon sinks below the middle and leaves
-    // the sky to the moon.
-    glRotatef(-2.0f, 1, 0, 0);
-    glRotatef(20.0f * sinf(t * 0.15f), 0, 1, 0);
-    glTranslatef(0, -finale.rise, 0);
-    demoDrawPlane(t, 0.5f * demoBeat(), 0.85f * open);
-    glPopMatrix();
-}
-
-void drawArt(float open)
-{
-    const demoAssets_t* a = demoAssets();
-    if (a->crescent) {
-        demoDrawingViewBegin(0.4f, -380.0f, 150.0f);
-        demoDrawInk(a->crescent, 1.0f, 1.0f, 0.86f, 0.45f, 0.7f * open, nullptr, nullptr);
-        demoDrawingViewEnd();
-    }
-    if (a->mosaic) {
-        demoDrawingViewBegin(0.4f, 380.0f, 150.0f);
-        demoDrawInk(a->mosaic, 1.0f, 0.35f, 0.75f, 1.0f, 0.7f * open, nullptr, nullptr);
-        demoDrawingViewEnd();
-    }
+    perspective2dEnd();
 }
 
 } // namespace
@@ -104,28 +138,23 @@ void demoFinaleInit(void* scene)
 {
     playerScene* self = static_cast<playerScene*>(scene);
     finale = finale_t();
-    finale.open = addSync(self, "0:00", demoRows(16));
-    finale.word = addSync(self, demoRows(8), demoRows(32));
-    finale.credit[0] = addSync(self, demoRows(16), demoRows(16));
-    for (int i = 1; i < CREDIT_COUNT; i++)
-        finale.credit[i] = addSyncAfterLast(self, demoRows(2), demoRows(16));
-    finale.fade = addSync(self, demoAt(DEMO_ORDERS - 1, 40, 1), demoRows(22));
-    finale.rise = 0.0f;
-    addVariableDecimal(self, "rise", &finale.rise);
+    addVariableDecimal(self, "credits", &finale.credits);
+    addVariableDecimal(self, "height", &finale.height);
 }
 
 void demoFinaleRun(void* scene)
 {
-    playerScene* self = static_cast<playerScene*>(scene);
-    updateSceneVariables(self);
+    updateSceneVariables(static_cast<playerScene*>(scene));
     float t = timerGetTime();
-    float open = demoSmooth(demoProgress(finale.open));
-    float beat = demoBeat();
-    drawPlane(t, open);
-    drawArt(open);
-    // The word stands in front of the plane, never in it.
-    glClear(GL_DEPTH_BUFFER_BIT);
-    drawWord(t, beat);
-    drawCredits();
-    demoOverlay(0, 0, 0, demoSmooth(demoProgress(finale.fade)));
+    float kick = demoBeat(), snare = demoHit(DEMO_SNARE, 7.0f);
+    float ending = demoBetween(11, 0, 16);
+    fly(snare);
+    float tint[3];
+    for (int c = 0; c < 3; c++)
+        tint[c] = demoMix(GOLD[c], ROSE[c], fminf(1.0f, snare * 1.5f));
+    demoDrawPlane(fmaxf(kick, snare), tint, 1.0f - 0.7f * demoSmooth(demoBetween(11, 16, 32)));
+    drawWord(t, kick, 1.0f - demoSmooth(ending));
+    drawCredits(demoSmooth(demoBetween(11, 8, 8)));
+    demoOverlay(1, 1, 1, 0.5f * demoHit(DEMO_CRASH, 2.5f));
+    demoOverlay(0, 0, 0, demoSmooth(demoBetween(11, 44, 20)));
 }

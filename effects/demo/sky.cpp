@@ -6,7 +6,6 @@
 
 #include "effects/demo/demo.h"
 
-#include "system/graphics/font/font.h"
 #include "system/graphics/graphics.h"
 #include "system/timer/timer.h"
 #include "system/ui/window/window.h"
@@ -113,7 +112,8 @@ void drawMoon(float t, float beat)
 {
     const demoAssets_t* a = demoAssets();
     float x = sky.moonX * getScreenWidth(), y = sky.moonY * getScreenHeight();
-    float glow = 0.55f + 0.35f * beat;
+    // The halo breathes with the pads' chords and jumps with the kick.
+    float glow = 0.5f + 0.15f * demoHit(DEMO_PAD, 0.8f) + 0.3f * beat;
     glColor4f(0.75f, 0.82f, 1.0f, glow);
     demoShowCentred(a->glow, x, y, sky.moonSize * 2.7f, 0.0f);
     glColor4f(1, 1, 1, 1);
@@ -127,9 +127,6 @@ void drawMoon(float t, float beat)
 void demoSkyInit(void* scene)
 {
     playerScene* self = static_cast<playerScene*>(scene);
-    // The texture font serves every scene's lettering; the first
-    // initialiser builds it.
-    fontInit();
     demoLoadAssets();
     placeStars();
     sky.light = 1.0f;
@@ -148,10 +145,10 @@ void demoSkyRun(void* scene)
 {
     // The stored values win over anything written since the last frame.
     updateSceneVariables(static_cast<playerScene*>(scene));
-    demoUpdateBeat();
+    demoUpdateHits();
     float t = timerGetTime(), beat = demoBeat();
     drawBackground();
-    drawStars(t, beat);
+    drawStars(t, fmaxf(beat, demoHit(DEMO_HAT, 9.0f)));
     drawMoon(t, beat);
 }
 

@@ -1,12 +1,15 @@
 """The demo production rendered off line (tessellune_demo --capture): two
 captures of the same segment are the same bytes, a beat of the music lights
-the frame it falls in, the sound covers exactly the frames' time, and the
-scenes start where the module's orders do, as the decoder itself reports."""
+the frame it falls in and a snare turns the light magenta, a cut changes the
+layout of the picture where a beat changes only its light, the sound covers
+exactly the frames' time, and the scenes start where the module's orders do,
+as the decoder itself reports."""
 
 import hashlib
 import os
 import re
 import shutil
+import statistics
 import struct
 import subprocess
 import sys
@@ -22,10 +25,16 @@ FPS = 12
 RATE = 44100
 BLOCK = 512  # the audio layer mixes and publishes positions in blocks of this many frames
 ORDER_SECONDS = 64 * 0.12  # tools/makeModule.py: 64 rows of 0.12 s an order
-# The tiles scene (orders 2 and 3) lights the tiles on every eighth row;
-# order 2 row 32 starts at 19.2 s, between the frames at 19.1667 and 19.25.
+# The tiles scene lights the tiles on every kick (every fourth row from
+# order 1 on); order 2 row 32 starts at 19.2 s, between the frames at
+# 19.1667 and 19.25. Kick and snare together on row 36 (19.68 s).
 BEAT = 2 * ORDER_SECONDS + 32 * 0.12
-SEGMENT = ("0:19", "0:19.5")
+SNARE = 2 * ORDER_SECONDS + 36 * 0.12
+SEGMENT = ("0:19", "0:19.8")
+# The drop cuts to another camera path at order 4 row 32 (34.56 s), on a
+# kick and a new bar; the kick of row 16 (32.64 s) starts a bar in the same
+# shot. Neither has a snare.
+CUT, SAME_SHOT_KICK = 4 * ORDER_SECONDS + 32 * 0.12, 4 * ORDER_SECONDS + 16 * 0.12
 
 
 def capture(folder, start, end, size="160x90", cwd=xtools.SOURCE_DIR):
@@ -83,6 +92,27 @@ def brightness(path):
     return sum(sum(row) for row in rows) / sum(len(row) for row in rows)
 
 
+def redness(path):
+    """Red over blue, summed over the picture."""
+    _, _, rows = read_png(path)
+    return sum(sum(row[0::3]) for row in rows) / sum(sum(row[2::3]) for row in rows)
+
+
+def likeness(first, second, block=10):
+    """Correlation of two frames' brightness in blocks of block x block
+    pixels: near 1 when only the light changes (a flash), lower when the
+    layout of the picture does (a cut)."""
+    def blocks(path):
+        width, height, rows = read_png(path)
+        return [sum(sum(rows[y][3 * x0:3 * (x0 + block)]) for y in range(y0, y0 + block))
+                for y0 in range(0, height - block + 1, block) for x0 in range(0, width - block + 1, block)]
+    return statistics.correlation(blocks(first), blocks(second))
+
+
+def frame_at(seconds):
+    return -int(-seconds * FPS // 1)  # the first frame at or after the time
+
+
 def read_wav(path):
     """(channels, rate, bits, stereo frames, samples) of a PCM WAV file."""
     with open(path, "rb") as f:
@@ -122,7 +152,7 @@ class Capture(unittest.TestCase):
 
     def test_two_captures_are_the_same_bytes(self):
         first = digest(self.first)
-        self.assertEqual(len(self.frames()), 6, "0:19 to 0:19.5 at 12 frames a second")
+        self.assertEqual(len(self.frames()), 10, "0:19 to 0:19.8 at 12 frames a second")
         self.assertEqual(self.frames()[0], "00000.png")
         self.assertIn("sound.wav", first)
         self.assertEqual(first, digest(self.second))
@@ -130,11 +160,24 @@ class Capture(unittest.TestCase):
     def test_a_beat_lights_the_frame_it_falls_in(self):
         start = first_frame(self.output)
         self.assertEqual(start, 19 * FPS)
-        beat = -int(-BEAT * FPS // 1)  # the first frame at or after the beat
-        at = beat - start
+        at = frame_at(BEAT) - start
         before, lit, after = (brightness(os.path.join(self.first, "%05d.png" % i)) for i in (at - 1, at, at + 1))
         self.assertGreater(lit, before * 1.15, "the tiles light up with the kick")
         self.assertLess(after, lit, "and fade over the beat")
+        kick, snare = (redness(os.path.join(self.first, "%05d.png" % (frame_at(t) - start))) for t in (BEAT, SNARE))
+        self.assertGreater(snare, kick * 1.1, "the snare turns the kick's ice-blue light magenta")
+
+    def test_a_cut_changes_the_layout_a_beat_only_the_light(self):
+        folder = os.path.join(self.folder, "cut")
+        start = first_frame(capture(folder, "0:32.5", "0:34.7"))
+        path = lambda seconds, step=0: os.path.join(folder, "%05d.png" % (frame_at(seconds) - start + step))
+        beat = likeness(path(SAME_SHOT_KICK, -1), path(SAME_SHOT_KICK))
+        self.assertLess(likeness(path(CUT, -1), path(CUT)), beat - 0.1)
+
+    def test_the_first_frame_already_shows_the_sky(self):
+        folder = os.path.join(self.folder, "opening")
+        capture(folder, "0:00", "0:00.05")
+        self.assertGreater(brightness(os.path.join(folder, "00000.png")), 8, "no black opening")
 
     def test_the_sound_covers_the_frames_time(self):
         channels, rate, bits, frames, samples = read_wav(os.path.join(self.first, "sound.wav"))
@@ -144,17 +187,17 @@ class Capture(unittest.TestCase):
         self.assertGreater(loud, 3000, "the drums and the bass of order 2 are in it")
 
     def test_scenes_start_where_the_orders_do(self):
-        # Through every scene's start: the finale's at order 6.
-        output = capture(os.path.join(self.folder, "finale"), "0:46.2", "0:46.3")
+        # Through every scene's start: the finale's at order 10.
+        output = capture(os.path.join(self.folder, "finale"), "1:17", "1:17.1")
         starts = re.findall(r"^scene (\w+) starts at (\d+):([\d.]+): order (\d+), row (\d+)$", output, re.M)
-        self.assertEqual([s[0] for s in starts], ["sky", "title", "tiles", "drawing", "finale"], output)
+        self.assertEqual([s[0] for s in starts], ["sky", "title", "post", "tiles", "drawing", "finale"], output)
         for name, minutes, seconds, order, row in starts:
             at = int(minutes) * 60 + float(seconds)
             self.assertEqual(int(order), int(at / ORDER_SECONDS + 1e-6), name)
             self.assertEqual(int(row), 0, "%s begins on the first row of its order" % name)
             self.assertLess(at - int(order) * ORDER_SECONDS, 1.0 / FPS + 1e-3, name)
         planned = re.findall(r"^scene (\w+) from (\d+):([\d.]+) to", output, re.M)
-        self.assertEqual(len(planned), 5)
+        self.assertEqual(len(planned), 6)
         for name, minutes, seconds in planned:
             orders = (int(minutes) * 60 + float(seconds)) / ORDER_SECONDS
             self.assertAlmostEqual(orders, round(orders), delta=0.001, msg=name)
