@@ -7,6 +7,7 @@
 #include <cassert>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -23,9 +24,32 @@ int probe(const unsigned char* data, size_t size)
     return result == OPENMPT_PROBE_FILE_HEADER_RESULT_SUCCESS;
 }
 
+// An XM's order table holds 256 bytes, so its orders and the patterns they
+// can name are at most 256 each. A damaged header that claims tens of
+// thousands of either makes the library step through days of music at
+// load, taking seconds and gigabytes for a file of a few hundred kB.
+const size_t XM_HEADER_END = 74;
+const int XM_MOST_ORDERS = 256, XM_MOST_PATTERNS = 256;
+
+int readLittle16(const unsigned char* p)
+{
+    return p[0] | p[1] << 8;
+}
+
+int beyondFormat(const unsigned char* data, size_t size)
+{
+    if (size < XM_HEADER_END || memcmp(data, "Extended Module: ", 17) != 0)
+        return 0;
+    return readLittle16(data + 64) > XM_MOST_ORDERS || readLittle16(data + 70) > XM_MOST_PATTERNS;
+}
+
 void* open(const unsigned char* data, size_t size, int rate, char* reason, size_t reasonSize)
 {
     assert(rate > 0);
+    if (beyondFormat(data, size)) {
+        snprintf(reason, reasonSize, "not a playable module (more orders or patterns than the format holds)");
+        return nullptr;
+    }
     int error = 0;
     const char* message = nullptr;
     openmpt_module* module = openmpt_module_create_from_memory2(
@@ -87,6 +111,8 @@ int info(const unsigned char* data, size_t size, int, double* seconds, audioTags
 {
     static const openmpt_module_initial_ctl skip[] = {
         {"load.skip_samples", "1"}, {"load.skip_plugins", "1"}, {nullptr, nullptr}};
+    if (beyondFormat(data, size))
+        return 0;
     openmpt_module* module = openmpt_module_create_from_memory2(
         data, size, openmpt_log_func_silent, nullptr, nullptr, nullptr, nullptr, nullptr, skip);
     if (!module)

@@ -381,6 +381,12 @@ TEST_F(AudioLayerTest, DamagedAndForeignBytesFailWithAReason)
     unsigned char fakeModule[1084] = {};
     memcpy(fakeModule + 1080, "M.K.", 4);
     EXPECT_NE(audioSystemCreateSoundMemory(fakeModule, 1084, &sound), AUDIO_ERR_MEMORY);
+    // An XM header claiming more orders than its table holds (found by
+    // fuzzing): refused at once, not seconds and gigabytes at load.
+    std::vector<unsigned char> xm = readBytes(testDataDir("modules") + "/openmpt-test.xm");
+    ASSERT_GT(xm.size(), 74u);
+    xm[64] = 0x46, xm[65] = 0x7e; // 32326 orders
+    EXPECT_EQ(audioSystemCreateSoundMemory(xm.data(), xm.size(), &sound), AUDIO_ERR_FORMAT);
 
     // A file cut short plays what it has and then ends.
     std::string dir = testDataDir("audio");
