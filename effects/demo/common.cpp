@@ -90,16 +90,11 @@ const char* formatMs(long ms, int absolute)
     return text;
 }
 
-// Samples a drawing emits in all: a spline of k points gives (k - 1) x
-// detail, though pointsCount counts k x detail.
+// The samples a drawing emits over pointsCount, which counts k x detail for
+// a spline of k points where drawing gives (k - 1) x detail.
 float drawnFraction(const splineContainer* drawing)
 {
-    float samples = 0;
-    for (splineLayer* layer = drawing->splineLayerHead; layer; layer = layer->next)
-        for (spline* s = layer->splineHead; s; s = s->next)
-            if (s->size > 0)
-                samples += float((s->size - 1) * s->detail);
-    return drawing->pointsCount ? samples / float(drawing->pointsCount) : 1.0f;
+    return drawing->pointsCount ? demoDrawnSamples(drawing) / float(drawing->pointsCount) : 1.0f;
 }
 
 // Where the drawing stops at `end`: the control polygon at the sample the
@@ -556,4 +551,14 @@ void demoDrawPlane(float flash, const float* tint, float fade)
     glBindTexture(GL_TEXTURE_2D, 0);
     glDisable(GL_TEXTURE_2D);
     glColor4f(1, 1, 1, 1);
+}
+
+float demoDrawnSamples(const splineContainer* drawing)
+{
+    float samples = 0;
+    for (splineLayer* layer = drawing->splineLayerHead; layer; layer = layer->next)
+        for (spline* s = layer->splineHead; s; s = s->next)
+            if (s->size > 1)
+                samples += float((s->size - 1) * s->detail);
+    return samples;
 }

@@ -103,6 +103,9 @@ void demoShowCentred(texture_t texture, float x, float y, float size, float angl
 // then scaled by `scale` about the centre and moved by (dx, dy).
 void demoDrawingViewBegin(float scale, float dx, float dy);
 void demoDrawingViewEnd(void);
+// What drawSplineContainer emits for a whole drawing: (k - 1) x detail
+// samples for a spline of k points.
+float demoDrawnSamples(const splineContainer* drawing);
 // A drawing up to `end` (0 to 1) as glowing ink: a wide faint stroke and a
 // thin bright one. Returns where the pen is, in drawing pixels.
 void demoDrawInk(splineContainer* drawing, float end, float r, float g, float b, float alpha, float* penX,

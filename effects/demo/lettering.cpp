@@ -38,16 +38,6 @@ struct lettering_t {
 
 lettering_t lettering;
 
-float countSamples(const splineContainer* c)
-{
-    float samples = 0;
-    for (splineLayer* layer = c->splineLayerHead; layer; layer = layer->next)
-        for (spline* s = layer->splineHead; s; s = s->next)
-            if (s->size > 1)
-                samples += float((s->size - 1) * s->detail);
-    return samples;
-}
-
 // One line of the file: "<char> <advance> | x y x y ... | ...".
 void readGlyph(const char* line)
 {
@@ -82,7 +72,7 @@ void readGlyph(const char* line)
             addSplinePoint(g->strokes, stroke, x, y, 0.0f);
     }
     if (g->strokes)
-        g->samples = countSamples(g->strokes);
+        g->samples = demoDrawnSamples(g->strokes);
 }
 
 const glyph_t* glyphOf(unsigned char c)

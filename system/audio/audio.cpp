@@ -324,8 +324,6 @@ channel_t* findChannel(audioChannel_t handle)
     return c && !c->ended ? c : nullptr;
 }
 
-// Frees, one at a time, each channel that `match` picks: detached under
-// the lock, its decoder closed outside it.
 // Moves the channel's queued, or finished, decoder into `taken`, to be
 // closed outside the audio lock.
 void detachNext(channel_t* c, channel_t* taken)
@@ -356,6 +354,8 @@ void closeDecoders(const channel_t* c)
         c->doneDecoder->close(c->doneState);
 }
 
+// Frees, one at a time, each channel that `match` picks: detached under
+// the lock, its decoder closed outside it.
 void freeChannels(int (*match)(const channel_t* c, audioSound_t sound), audioSound_t sound)
 {
     for (;;) {
