@@ -112,12 +112,20 @@ class Radio:
                           heard, timeout)
 
     def silence(self, timeout=WAIT):
-        """Once half a second of what is sent from now on is silent."""
+        """Once half a second of what is sent from now on is silent. The whole
+        capture since the mark is searched, not only its latest part, so a
+        short gap is found however late a busy machine polls; and a stray
+        device buffer or two in the gap (the disk driver writes stale ones
+        under load) does not hide it."""
         self.capture.mark()
+        block, quiet_blocks = 1024, []
+        need = int(0.5 * songs.CAPTURE_RATE / block)
 
         def quiet():
-            samples = self.capture.left_channel()[-int(0.5 * songs.CAPTURE_RATE):]
-            return len(samples) >= 0.5 * songs.CAPTURE_RATE and songs.rms(samples) < 0.01
+            samples = self.capture.left_channel()
+            for start in range(len(quiet_blocks) * block, len(samples) - block + 1, block):
+                quiet_blocks.append(songs.rms(samples[start:start + block]) < 0.01)
+            return any(sum(quiet_blocks[i:i + need]) >= need - 2 for i in range(len(quiet_blocks) - need + 1))
         wait_until("silence", quiet, timeout)
 
     def lines(self):
