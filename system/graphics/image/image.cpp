@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <libdeflate.h>
+#include <memory>
 #include <png.h>
 
 namespace {
@@ -144,16 +145,28 @@ imageData_t* imageLoadPNG(const char* filename)
 // behind its filter byte. The filter is Sub, each sample less the one a pixel
 // to its left: on rendered frames (gradients, fog, magnified pictures) it
 // leaves the compressor the smallest numbers of the cheap filters, and unlike
-// the adaptive choice it costs one subtraction a byte.
+// the adaptive choice it costs one subtraction a byte. RGB, what the capture
+// saves, has a loop of its own: the general one takes three times as long.
 static void packRow(const unsigned char* in, unsigned char* out, uint32_t w, uint32_t channels)
 {
     *out++ = 1; // Sub
+    if (channels == 3) {
+        unsigned char r = 0, g = 0, b = 0;
+        for (uint32_t x = 0; x < w; x++, in += 4, out += 3) {
+            out[0] = static_cast<unsigned char>(in[0] - r);
+            out[1] = static_cast<unsigned char>(in[1] - g);
+            out[2] = static_cast<unsigned char>(in[2] - b);
+            r = in[0];
+            g = in[1];
+            b = in[2];
+        }
+        return;
+    }
     unsigned char* samples = out;
     for (uint32_t x = 0; x < w; x++, in += 4) {
         switch (channels) {
         case 1: *out++ = in[0]; break;
         case 2: *out++ = in[0]; *out++ = in[3]; break;
-        case 3: *out++ = in[0]; *out++ = in[1]; *out++ = in[2]; break;
         default: *out++ = in[0]; *out++ = in[1]; *out++ = in[2]; *out++ = in[3]; break;
         }
     }
@@ -181,6 +194,37 @@ static bool writeChunk(FILE* out, const char* type, const unsigned char* data, u
            fwrite(tail, 1, 4, out) == 4;
 }
 
+namespace {
+
+// What a save needs besides the file, kept by each thread that saves (the
+// capture's writer, which ends with the capture): frame after frame of one
+// size, a fresh compressor and fresh buffers of megabytes each would be
+// faulted in page by page every time, a quarter of the save.
+struct pngBuffer_t {
+    std::unique_ptr<unsigned char, void (*)(void*)> data{nullptr, free};
+    size_t capacity = 0;
+};
+
+struct pngScratch_t {
+    std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> compressor{nullptr,
+                                                                                     libdeflate_free_compressor};
+    pngBuffer_t raw, packed;
+};
+
+thread_local pngScratch_t pngScratch;
+
+// Room for `size` bytes; null when it cannot be had.
+unsigned char* reserve(pngBuffer_t* buffer, size_t size)
+{
+    if (buffer->capacity < size) {
+        buffer->data.reset(static_cast<unsigned char*>(malloc(size)));
+        buffer->capacity = buffer->data ? size : 0;
+    }
+    return buffer->data.get();
+}
+
+} // namespace
+
 // The whole image is filtered into one buffer and compressed in one call:
 // the fastest level of a compressor built for whole buffers takes a frame in
 // a third of the time the streaming one needs at its fastest, for files of
@@ -191,30 +235,28 @@ static int encode(FILE* out, const imageData_t* image)
     static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     size_t stride = 1 + size_t(image->w) * image->channels;
     size_t rawSize = stride * image->h;
-    libdeflate_compressor* compressor = libdeflate_alloc_compressor(PNG_SAVE_LEVEL);
+    pngScratch_t* scratch = &pngScratch;
+    if (!scratch->compressor)
+        scratch->compressor.reset(libdeflate_alloc_compressor(PNG_SAVE_LEVEL));
+    libdeflate_compressor* compressor = scratch->compressor.get();
     size_t bound = compressor ? libdeflate_zlib_compress_bound(compressor, rawSize) : 0;
-    unsigned char* raw = static_cast<unsigned char*>(malloc(rawSize));
-    unsigned char* packed = static_cast<unsigned char*>(malloc(bound ? bound : 1));
-    int written = 0;
+    unsigned char* raw = compressor ? reserve(&scratch->raw, rawSize) : nullptr;
+    unsigned char* packed = raw ? reserve(&scratch->packed, bound) : nullptr;
     // The side limit keeps the compressed size far below the chunk length's 2^31.
-    if (compressor && raw && packed) {
-        const unsigned char* pixels = reinterpret_cast<const unsigned char*>(image->pixels);
-        for (uint32_t y = 0; y < image->h; y++) // the buffer's last row is the file's first
-            packRow(pixels + size_t(image->h - 1 - y) * image->w * 4, raw + stride * y, image->w, image->channels);
-        size_t size = libdeflate_zlib_compress(compressor, raw, rawSize, packed, bound);
-        unsigned char header[13];
-        putBig(header, image->w);
-        putBig(header + 4, image->h);
-        header[8] = 8; // bits a sample
-        header[9] = colorTypes[image->channels - 1];
-        header[10] = header[11] = header[12] = 0; // deflate, a filter type a row, not interlaced
-        written = size > 0 && fwrite(signature, 1, 8, out) == 8 && writeChunk(out, "IHDR", header, 13) &&
-                  writeChunk(out, "IDAT", packed, uint32_t(size)) && writeChunk(out, "IEND", nullptr, 0);
-    }
-    free(packed);
-    free(raw);
-    libdeflate_free_compressor(compressor);
-    return written;
+    if (!packed)
+        return 0;
+    const unsigned char* pixels = reinterpret_cast<const unsigned char*>(image->pixels);
+    for (uint32_t y = 0; y < image->h; y++) // the buffer's last row is the file's first
+        packRow(pixels + size_t(image->h - 1 - y) * image->w * 4, raw + stride * y, image->w, image->channels);
+    size_t size = libdeflate_zlib_compress(compressor, raw, rawSize, packed, bound);
+    unsigned char header[13];
+    putBig(header, image->w);
+    putBig(header + 4, image->h);
+    header[8] = 8; // bits a sample
+    header[9] = colorTypes[image->channels - 1];
+    header[10] = header[11] = header[12] = 0; // deflate, a filter type a row, not interlaced
+    return size > 0 && fwrite(signature, 1, 8, out) == 8 && writeChunk(out, "IHDR", header, 13) &&
+           writeChunk(out, "IDAT", packed, uint32_t(size)) && writeChunk(out, "IEND", nullptr, 0);
 }
 
 // The record describes its own buffer, so every field that sizes a read of it
