@@ -34,7 +34,9 @@ const char* const MOSAIC_DAT = "data/production/art/mosaic.dat";
 const float PLANE_FAR = 70.0f; // where the plane ends in the fog, from the camera
 const int PLANE_CELLS = 16;    // quads a side: the alpha fades per vertex
 const float TILE_SIDE = 4.5f;  // units one copy of the tile picture covers
-const float HORIZON[3] = {0.05f, 0.06f, 0.14f};
+// The plane darkens from FOG_NEAR to FOG_FAR units in front of the eye.
+const float FOG_NEAR = 6.0f;
+const float FOG_FAR = PLANE_FAR * 0.8f;
 const int MOST_PATH_POINTS = 32;
 const int PATH_DETAIL = 24; // samples a segment of a camera path
 const float NEVER = -1000.0f;
@@ -134,17 +136,6 @@ void setWidths(splineContainer* drawing, float width)
             s->width = width;
 }
 
-void linearFog(const float* colour)
-{
-    float fog[4] = {colour[0], colour[1], colour[2], 1.0f};
-    glEnable(GL_FOG);
-    glFogi(GL_FOG_MODE, GL_LINEAR);
-    glFogf(GL_FOG_START, 6.0f);
-    glFogf(GL_FOG_END, PLANE_FAR * 0.8f);
-    glHint(GL_FOG_HINT, GL_NICEST);
-    glFogfv(GL_FOG_COLOR, fog);
-}
-
 } // namespace
 
 // --- module positions -------------------------------------------------------------
@@ -197,6 +188,29 @@ int reloadPicture(const char* path, void* user)
     return 1;
 }
 
+// The sky is read out of its picture into `sky`; false, and `sky` as it
+// was, when the picture does not load.
+bool readSky(const char* path, demoSkyPicture_t* sky)
+{
+    imageData_t* image = imageLoadPNG(path);
+    if (!image)
+        return false;
+    demoSkyFromImage(image, sky);
+    imageDataFree(image);
+    return true;
+}
+
+int reloadSky(const char* path, void* user)
+{
+    static demoSkyPicture_t fresh; // too large for the stack of a watcher's caller
+    if (!readSky(path, &fresh)) {
+        fprintf(stderr, "tessellune_demo: cannot load %s; the last good picture stays\n", path);
+        return 0;
+    }
+    *static_cast<demoSkyPicture_t*>(user) = fresh;
+    return 1;
+}
+
 // The scenes hold the drawing's container: the new drawing's content moves
 // into it, and the new container, the list's last, goes with the old content.
 int reloadDrawing(const char* path, void* user)
@@ -228,11 +242,14 @@ void demoLoadAssets(void)
     struct {
         const char* path;
         texture_t* picture;
-    } pictures[] = {{SKY_PNG, &a->sky}, {MOON_PNG, &a->moon}, {TILES_PNG, &a->tiles}, {GLOW_PNG, &a->glow}};
+    } pictures[] = {{MOON_PNG, &a->moon}, {TILES_PNG, &a->tiles}, {GLOW_PNG, &a->glow}};
     for (auto& p : pictures) {
         *p.picture = loadPicture(p.path);
         fileWatchAdd(p.path, reloadPicture, p.picture);
     }
+    if (!readSky(SKY_PNG, &a->sky))
+        fprintf(stderr, "tessellune_demo: cannot load %s; that picture is left out\n", SKY_PNG);
+    fileWatchAdd(SKY_PNG, reloadSky, &a->sky);
     if (a->tiles.id)
         useMipmaps(a->tiles);
     struct {
@@ -257,7 +274,7 @@ void demoReleaseAssets(void)
     for (int i = 2; i >= 0; i--)
         if (drawings[i])
             deleteSplineContainer(drawings[i]);
-    texture_t* pictures[] = {&a->sky, &a->moon, &a->tiles, &a->glow};
+    texture_t* pictures[] = {&a->moon, &a->tiles, &a->glow};
     for (texture_t* picture : pictures)
         if (picture->id)
             glDeleteTextures(1, &picture->id);
@@ -490,26 +507,49 @@ float planeAlpha(float x, float z)
     return 1.0f - fminf(fmaxf(far, 0.0f), 1.0f);
 }
 
-void planeCells(float r, float g, float b, float alpha)
+// How much of a point's light is left after the darkening with distance:
+// the eye-space depth through the modelview matrix `m`, as fog would take it.
+float planeLight(const float* m, float x, float z)
 {
+    float depth = -(m[2] * x + m[10] * z + m[14]);
+    return 1.0f - fminf(fmaxf((depth - FOG_NEAR) / (FOG_FAR - FOG_NEAR), 0.0f), 1.0f);
+}
+
+// The cells of one kind: opaque ones (every corner at full alpha) without
+// blending, the others blended over the sky. Blending and per-pixel fog cost
+// the software renderer a fifth of the plane, which covers most of the
+// screen; the darkening is worked out at the corners instead, where the
+// cells are small enough that it reads the same.
+void planeCells(const float* rgb, float alpha, bool opaque)
+{
+    float m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
     // Whole tiles under the camera, so the picture stays put on the ground.
     float cx = floorf(common.camera[0] / TILE_SIDE) * TILE_SIDE;
     float cz = floorf(common.camera[2] / TILE_SIDE) * TILE_SIDE;
     float cell = 2.0f * PLANE_FAR / PLANE_CELLS;
+    glBegin(GL_QUADS);
     for (int j = 0; j < PLANE_CELLS; j++) {
-        float z0 = -PLANE_FAR + cell * float(j), z1 = z0 + cell;
-        glBegin(GL_QUAD_STRIP);
-        for (int i = 0; i <= PLANE_CELLS; i++) {
-            float x = -PLANE_FAR + cell * float(i);
-            glColor4f(r, g, b, alpha * planeAlpha(x, z1));
-            glTexCoord2f((cx + x) / TILE_SIDE, (cz + z1) / TILE_SIDE);
-            glVertex3f(cx + x, 0, cz + z1);
-            glColor4f(r, g, b, alpha * planeAlpha(x, z0));
-            glTexCoord2f((cx + x) / TILE_SIDE, (cz + z0) / TILE_SIDE);
-            glVertex3f(cx + x, 0, cz + z0);
+        for (int i = 0; i < PLANE_CELLS; i++) {
+            float x0 = -PLANE_FAR + cell * float(i), z0 = -PLANE_FAR + cell * float(j);
+            const float xs[4] = {x0, x0 + cell, x0 + cell, x0}, zs[4] = {z0 + cell, z0 + cell, z0, z0};
+            float a[4];
+            bool whole = alpha >= 1.0f;
+            for (int k = 0; k < 4; k++) {
+                a[k] = alpha * planeAlpha(xs[k], zs[k]);
+                whole = whole && a[k] >= 1.0f;
+            }
+            if (whole != opaque)
+                continue;
+            for (int k = 0; k < 4; k++) {
+                float x = cx + xs[k], z = cz + zs[k], light = planeLight(m, x, z);
+                glColor4f(rgb[0] * light, rgb[1] * light, rgb[2] * light, a[k]);
+                glTexCoord2f(x / TILE_SIDE, z / TILE_SIDE);
+                glVertex3f(x, 0, z);
+            }
         }
-        glEnd();
     }
+    glEnd();
 }
 
 } // namespace
@@ -537,17 +577,21 @@ void demoDrawPlane(float flash, const float* tint, float fade)
     glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE, 2.0f);
     glDisable(GL_ALPHA_TEST);
     glDisable(GL_CULL_FACE);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    linearFog(HORIZON);
+    // Nothing drawn later is tested against the ground, and the test and the
+    // writes cost every pixel of it.
+    glDisable(GL_DEPTH_TEST);
     // A little under full light, so that only a flash drives the tiles into the glow.
     float lift = 0.35f * fminf(fmaxf(flash, 0.0f), 1.0f);
-    planeCells(0.36f + lift * tint[0], 0.36f + lift * tint[1], 0.39f + lift * tint[2], fminf(fade, 1.0f));
+    const float rgb[3] = {0.36f + lift * tint[0], 0.36f + lift * tint[1], 0.39f + lift * tint[2]};
+    planeCells(rgb, fminf(fade, 1.0f), true);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    planeCells(rgb, fminf(fade, 1.0f), false);
     glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE, 1.0f);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     glDisable(GL_BLEND);
     glEnable(GL_ALPHA_TEST);
-    glDisable(GL_FOG);
+    glEnable(GL_DEPTH_TEST);
     glBindTexture(GL_TEXTURE_2D, 0);
     glDisable(GL_TEXTURE_2D);
     glColor4f(1, 1, 1, 1);

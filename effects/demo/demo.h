@@ -60,11 +60,35 @@ void demoPostDeinit(void* scene);
 const char* demoAt(int order, int row, int absolute);
 float demoSeconds(int order, int row);
 
+// The night-sky picture as the screen shows it: the colours of its
+// background at the corners of a coarse grid over the screen, and the stars
+// found in it, brightest first. Drawn as a shaded grid and points instead of
+// the picture magnified five times, it costs the software renderer half as
+// much, every frame of the production.
+const int DEMO_SKY_COLUMNS = 32;
+const int DEMO_SKY_ROWS = 18;
+const int DEMO_SKY_MOST_STARS = 1024;
+struct demoSkyStar_t {
+    float x, y;   // fractions of the picture, from its bottom left corner
+    float size;   // across, in the picture's pixels
+    float rgb[3]; // the light it adds to the background
+};
+struct demoSkyPicture_t {
+    int ready;         // 0 until a picture was read
+    int width, height; // the picture's, in pixels
+    float corner[DEMO_SKY_ROWS + 1][DEMO_SKY_COLUMNS + 1][3]; // [0] the bottom row
+    int stars;
+    demoSkyStar_t star[DEMO_SKY_MOST_STARS];
+};
+// Reads the sky out of a picture as imageLoadPNG returns it.
+void demoSkyFromImage(const imageData_t* image, demoSkyPicture_t* sky);
+
 // The pictures, drawings and the stroke font, loaded by the sky scene's
-// initialiser. A file that is missing leaves a texture with id 0 or a null
-// drawing, and the scenes draw without it.
+// initialiser. A file that is missing leaves a texture with id 0, a sky that
+// is not ready or a null drawing, and the scenes draw without it.
 struct demoAssets_t {
-    texture_t sky, moon, tiles, glow;
+    demoSkyPicture_t sky;
+    texture_t moon, tiles, glow;
     splineContainer* crescent;
     splineContainer* lettering;
     splineContainer* mosaic;

@@ -12,7 +12,10 @@
 
 #include <GL/gl.h>
 #include <cmath>
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -54,15 +57,52 @@ void placeStars(void)
     }
 }
 
+// The sky picture's shaded grid, then its stars as round points, added.
+void drawPicture(const demoSkyPicture_t& picture, float l)
+{
+    perspective2dBegin(1280, 720);
+    const float cw = 1280.0f / DEMO_SKY_COLUMNS, ch = 720.0f / DEMO_SKY_ROWS;
+    for (int j = 0; j < DEMO_SKY_ROWS; j++) {
+        glBegin(GL_QUAD_STRIP);
+        for (int i = 0; i <= DEMO_SKY_COLUMNS; i++) {
+            for (int k = 1; k >= 0; k--) {
+                const float* c = picture.corner[j + k][i];
+                glColor3f(c[0] * l, c[1] * l, c[2] * l);
+                glVertex3f(float(i) * cw, float(j + k) * ch, 0);
+            }
+        }
+        glEnd();
+    }
+    // Point sizes are window pixels. The picture is stretched over the
+    // screen, wider than high; a round point of its star's height and the
+    // star's light reads as the blurred spot it stands for.
+    float across = 720.0f / float(picture.height) * float(getWindowScreenAreaHeight()) / 720.0f;
+    glDisable(GL_ALPHA_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE); // the smoothed point's edge is in its alpha
+    for (int i = 0; i < picture.stars;) {
+        float size = picture.star[i].size;
+        glPointSize(fmaxf(1.0f, size * across));
+        glBegin(GL_POINTS);
+        for (; i < picture.stars && picture.star[i].size == size; i++) {
+            const demoSkyStar_t& s = picture.star[i];
+            glColor4f(s.rgb[0] * l, s.rgb[1] * l, s.rgb[2] * l, 1.0f);
+            glVertex3f(s.x * 1280.0f, s.y * 720.0f, 0);
+        }
+        glEnd();
+    }
+    glDisable(GL_BLEND);
+    glEnable(GL_ALPHA_TEST);
+    glPointSize(1.0f);
+    perspective2dEnd();
+}
+
 void drawBackground(void)
 {
     const demoAssets_t* a = demoAssets();
     float l = sky.light;
-    if (a->sky.id) {
-        texture_t picture = a->sky;
-        setTextureSizeToScreenSize(&picture);
-        glColor4f(l, l, l, 1);
-        showImage(picture);
+    if (a->sky.ready) {
+        drawPicture(a->sky, l);
         return;
     }
     // Without the picture: the same night, as a gradient.
@@ -122,7 +162,143 @@ void drawMoon(float t, float beat)
     glColor4f(1, 1, 1, 1);
 }
 
+// --- reading the sky out of its picture ------------------------------------------
+
+// A star stands this far (of full brightness) above the darkest pixel
+// around it; the haze and the gradient change far less over a few pixels.
+const float STAR_CONTRAST = 0.05f;
+const int STAR_REACH = 3; // pixels around a star's peak that belong to it
+
+struct skyReader_t {
+    const unsigned char* pixels; // RGBA, the bottom row first
+    int w, h;
+};
+
+float lightAt(const skyReader_t& r, int x, int y)
+{
+    const unsigned char* p = r.pixels + (size_t(y) * size_t(r.w) + size_t(x)) * 4;
+    return float(std::max(p[0], std::max(p[1], p[2]))) / 255.0f;
+}
+
+// A pixel brighter than its eight neighbours (ties go to the first in
+// reading order) and well above the darkest pixel near it; its star is
+// filled in, `darkest` gets that pixel.
+bool findStar(const skyReader_t& r, int x, int y, demoSkyStar_t* star, int* darkest)
+{
+    float peak = lightAt(r, x, y);
+    for (int dy = -1; dy <= 1; dy++)
+        for (int dx = -1; dx <= 1; dx++) {
+            int nx = x + dx, ny = y + dy;
+            if ((dx || dy) && nx >= 0 && ny >= 0 && nx < r.w && ny < r.h) {
+                float other = lightAt(r, nx, ny);
+                bool before = dy < 0 || (dy == 0 && dx < 0);
+                if (other > peak || (before && other == peak))
+                    return false;
+            }
+        }
+    float low = peak;
+    int x0 = std::max(0, x - STAR_REACH), x1 = std::min(r.w - 1, x + STAR_REACH);
+    int y0 = std::max(0, y - STAR_REACH), y1 = std::min(r.h - 1, y + STAR_REACH);
+    for (int ny = y0; ny <= y1; ny++)
+        for (int nx = x0; nx <= x1; nx++)
+            if (lightAt(r, nx, ny) < low) {
+                low = lightAt(r, nx, ny);
+                *darkest = ny * r.w + nx;
+            }
+    if (peak - low < STAR_CONTRAST)
+        return false;
+    // Where its light sits, and how wide the part above half its height is.
+    float sum = 0, sx = 0, sy = 0;
+    int wide = 0;
+    for (int ny = y0; ny <= y1; ny++)
+        for (int nx = x0; nx <= x1; nx++) {
+            float above = lightAt(r, nx, ny) - low;
+            if (abs(nx - x) <= 1 && abs(ny - y) <= 1) {
+                sum += above;
+                sx += above * float(nx);
+                sy += above * float(ny);
+            }
+            wide += above * 2.0f >= peak - low;
+        }
+    star->x = (sx / sum + 0.5f) / float(r.w);
+    star->y = (sy / sum + 0.5f) / float(r.h);
+    star->size = fmaxf(1.0f, 2.0f * sqrtf(float(wide) / 3.14159f));
+    return true;
+}
+
+// The background's colour around a grid corner: the mean of the pixels
+// within half a cell that no star lights (all of them, if stars cover it).
+void cornerColour(const skyReader_t& r, const std::vector<unsigned char>& lit, float u, float v, float* rgb)
+{
+    int x0 = std::max(0, int(u - 0.5f * float(r.w) / DEMO_SKY_COLUMNS));
+    int x1 = std::min(r.w - 1, int(u + 0.5f * float(r.w) / DEMO_SKY_COLUMNS));
+    int y0 = std::max(0, int(v - 0.5f * float(r.h) / DEMO_SKY_ROWS));
+    int y1 = std::min(r.h - 1, int(v + 0.5f * float(r.h) / DEMO_SKY_ROWS));
+    for (int pass = 0; pass < 2; pass++) {
+        double sum[3] = {0, 0, 0};
+        int count = 0;
+        for (int y = y0; y <= y1; y++)
+            for (int x = x0; x <= x1; x++) {
+                if (pass == 0 && lit[size_t(y) * size_t(r.w) + size_t(x)])
+                    continue;
+                const unsigned char* p = r.pixels + (size_t(y) * size_t(r.w) + size_t(x)) * 4;
+                for (int k = 0; k < 3; k++)
+                    sum[k] += p[k];
+                count++;
+            }
+        if (count > 0) {
+            for (int k = 0; k < 3; k++)
+                rgb[k] = float(sum[k] / count / 255.0);
+            return;
+        }
+    }
+}
+
 } // namespace
+
+void demoSkyFromImage(const imageData_t* image, demoSkyPicture_t* sky)
+{
+    *sky = demoSkyPicture_t();
+    if (!image || !image->pixels || image->w == 0 || image->h == 0)
+        return;
+    skyReader_t r = {reinterpret_cast<const unsigned char*>(image->pixels), int(image->w), int(image->h)};
+    std::vector<demoSkyStar_t> found;
+    std::vector<unsigned char> lit(size_t(r.w) * size_t(r.h), 0);
+    for (int y = 0; y < r.h; y++)
+        for (int x = 0; x < r.w; x++) {
+            demoSkyStar_t star = {};
+            int darkest = y * r.w + x;
+            if (!findStar(r, x, y, &star, &darkest))
+                continue;
+            const unsigned char* peak = r.pixels + (size_t(y) * size_t(r.w) + size_t(x)) * 4;
+            const unsigned char* low = r.pixels + size_t(darkest) * 4;
+            for (int k = 0; k < 3; k++)
+                star.rgb[k] = float(std::max(0, int(peak[k]) - int(low[k]))) / 255.0f;
+            found.push_back(star);
+            for (int ny = std::max(0, y - STAR_REACH); ny <= std::min(r.h - 1, y + STAR_REACH); ny++)
+                for (int nx = std::max(0, x - STAR_REACH); nx <= std::min(r.w - 1, x + STAR_REACH); nx++)
+                    lit[size_t(ny) * size_t(r.w) + size_t(nx)] = 1;
+        }
+    // The brightest when there are more than the room, drawn by size.
+    auto light = [](const demoSkyStar_t& s) { return s.rgb[0] + s.rgb[1] + s.rgb[2]; };
+    std::stable_sort(found.begin(), found.end(),
+                     [&](const demoSkyStar_t& a, const demoSkyStar_t& b) { return light(a) > light(b); });
+    if (found.size() > size_t(DEMO_SKY_MOST_STARS))
+        found.resize(size_t(DEMO_SKY_MOST_STARS));
+    for (demoSkyStar_t& s : found)
+        s.size = roundf(s.size * 2.0f) * 0.5f; // a few sizes, so a few batches
+    std::stable_sort(found.begin(), found.end(),
+                     [](const demoSkyStar_t& a, const demoSkyStar_t& b) { return a.size < b.size; });
+    for (int j = 0; j <= DEMO_SKY_ROWS; j++)
+        for (int i = 0; i <= DEMO_SKY_COLUMNS; i++)
+            cornerColour(r, lit, float(i) / DEMO_SKY_COLUMNS * float(r.w), float(j) / DEMO_SKY_ROWS * float(r.h),
+                         sky->corner[j][i]);
+    sky->stars = int(found.size());
+    std::copy(found.begin(), found.end(), sky->star);
+    sky->width = r.w;
+    sky->height = r.h;
+    sky->ready = 1;
+}
 
 void demoSkyInit(void* scene)
 {
