@@ -14,7 +14,9 @@
 #include "system/ui/window/window.h"
 
 #include <GL/gl.h>
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -22,6 +24,8 @@ const int GLOW_DIVISOR = 4;   // the glow's picture is this many times smaller a
 const float GLOW_GAIN = 1.5f; // the glow's light for a strength of 1, the bright parts' share
 const float FEEDBACK_TURN = 0.6f; // degrees the last frame turns in the feedback
 const int LARGEST_TEXTURE = 8192;
+const int GLOW_CELL = 8;         // texels a side of the cells the glow is added by
+const int GLOW_UNSEEN = 2;       // a texel below this (of 255) adds nothing a pixel shows
 
 struct target_t {
     GLuint id;
@@ -35,6 +39,8 @@ struct post_t {
     target_t frame; // the whole frame
     target_t small; // the glow's bright parts
     int hasLast;    // the frame texture holds the frame before this one
+    std::vector<unsigned char> readBack; // the bright parts, read back
+    std::vector<unsigned char> lit;      // a byte a cell: the cell adds light
 };
 
 post_t post;
@@ -109,6 +115,65 @@ void feedback(int w, int h, float strength, float zoom)
     drawPart(post.frame, w, h, 0, 0, 1280, 720, zoom, FEEDBACK_TURN);
 }
 
+// Which cells of the glow's picture hold light. The frame's dark parts,
+// often most of it, would add nothing: the bright parts' picture is read
+// back, a few hundred kilobytes, and the pass skips the cells below the
+// least light a pixel shows. A cell counts its neighbouring texels too,
+// since the magnification blends them in.
+void findLitCells(int sw, int sh)
+{
+    size_t size = size_t(sw) * size_t(sh) * 4;
+    if (post.readBack.size() < size)
+        post.readBack.resize(size);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(getScreenPositionX(), getScreenPositionY(), sw, sh, GL_RGBA, GL_UNSIGNED_BYTE,
+                 post.readBack.data());
+    int columns = (sw + GLOW_CELL - 1) / GLOW_CELL, rows = (sh + GLOW_CELL - 1) / GLOW_CELL;
+    post.lit.assign(size_t(columns) * size_t(rows), 0);
+    for (int y = 0; y < sh; y++) {
+        const unsigned char* texel = post.readBack.data() + size_t(y) * size_t(sw) * 4;
+        for (int x = 0; x < sw; x++, texel += 4) {
+            if (std::max(texel[0], std::max(texel[1], texel[2])) < GLOW_UNSEEN)
+                continue;
+            for (int cy = (y - 1) / GLOW_CELL; cy <= std::min(rows - 1, (y + 1) / GLOW_CELL); cy++)
+                for (int cx = std::max(0, (x - 1) / GLOW_CELL); cx <= std::min(columns - 1, (x + 1) / GLOW_CELL); cx++)
+                    post.lit[size_t(cy) * size_t(columns) + size_t(cx)] = 1;
+        }
+    }
+}
+
+// The lit cells, a row's neighbours joined into one quad.
+void drawLitCells(int sw, int sh)
+{
+    int columns = (sw + GLOW_CELL - 1) / GLOW_CELL, rows = (sh + GLOW_CELL - 1) / GLOW_CELL;
+    float s = 1.0f / float(post.small.w), u = 1.0f / float(post.small.h);
+    float px = 1280.0f / float(sw), py = 720.0f / float(sh); // virtual pixels a texel
+    glBindTexture(GL_TEXTURE_2D, post.small.id);
+    glBegin(GL_QUADS);
+    for (int cy = 0; cy < rows; cy++) {
+        for (int cx = 0; cx < columns;) {
+            if (!post.lit[size_t(cy) * size_t(columns) + size_t(cx)]) {
+                cx++;
+                continue;
+            }
+            int from = cx;
+            while (cx < columns && post.lit[size_t(cy) * size_t(columns) + size_t(cx)])
+                cx++;
+            float x0 = float(from * GLOW_CELL), x1 = float(std::min(sw, cx * GLOW_CELL));
+            float y0 = float(cy * GLOW_CELL), y1 = float(std::min(sh, (cy + 1) * GLOW_CELL));
+            glTexCoord2f(x1 * s, y1 * u);
+            glVertex3f(x1 * px, y1 * py, 0);
+            glTexCoord2f(x0 * s, y1 * u);
+            glVertex3f(x0 * px, y1 * py, 0);
+            glTexCoord2f(x0 * s, y0 * u);
+            glVertex3f(x0 * px, y0 * py, 0);
+            glTexCoord2f(x1 * s, y0 * u);
+            glVertex3f(x1 * px, y0 * py, 0);
+        }
+    }
+    glEnd();
+}
+
 void glow(int w, int h, float strength)
 {
     int sw = w / GLOW_DIVISOR, sh = h / GLOW_DIVISOR;
@@ -125,20 +190,21 @@ void glow(int w, int h, float strength)
     for (int power = 2; power <= 4; power++)
         drawPart(post.frame, w, h, 0, 0, cw, ch, 1, 0);
     copyInto(post.small, sw, sh);
+    findLitCells(sw, sh);
     // The corner back as it was, texel for pixel.
     glDisable(GL_BLEND);
     glBindTexture(GL_TEXTURE_2D, post.frame.id);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     drawPart(post.frame, sw, sh, 0, 0, float(sw) * 1280.0f / float(w), float(sh) * 720.0f / float(h), 1, 0);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    // One full-screen pass: each full-screen pass costs as much as the
+    // One pass over the screen: each full-screen pass costs as much as the
     // tiles under the software renderer, and the fourfold magnification
-    // already spreads the light.
+    // already spreads the light. Only the parts with light to add.
     glEnable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE);
     float light = fminf(strength * GLOW_GAIN, 1.0f);
     glColor4f(light, light, light, 1);
-    drawPart(post.small, sw, sh, 0, 0, 1280, 720, 1, 0);
+    drawLitCells(sw, sh);
 }
 
 } // namespace
