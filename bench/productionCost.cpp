@@ -1,9 +1,10 @@
 // What the pieces of a production frame cost at 1280 x 720 under the
 // renderer at hand (on a machine without a GPU, the software one): a clear,
-// a full-screen textured quad with and without blending, the copy of a
-// region into a texture that glow and feedback effects use, the read-back
-// of a frame, and the PNG encoding of a captured frame. Each drawing case
-// ends with glFinish, so the time is the rasteriser's, not the queueing.
+// a clear shown in the window, a full-screen textured quad with and without
+// blending, the copy of a region into a texture that glow and feedback
+// effects use, the read-back of a frame, and the PNG encoding of a captured
+// frame. Each drawing case ends with glFinish, so the time is the
+// rasteriser's, not the queueing.
 // The CPU column is the whole process's, the rasteriser's threads included:
 // on a busy machine it is the steadier figure.
 //   tools/with-xvfb.sh build/bench_productionCost --benchmark_repetitions=3
@@ -17,6 +18,7 @@
 #include <benchmark/benchmark.h>
 
 #include <GL/gl.h>
+#include <SDL.h>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -84,6 +86,20 @@ void BM_Clear(benchmark::State& state)
     }
 }
 BENCHMARK(BM_Clear)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
+// A clear and the frame shown in the window: what every live frame pays
+// before it draws anything.
+void BM_ClearAndShow(benchmark::State& state)
+{
+    if (!frameWindow(state))
+        return;
+    for (auto _ : state) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        SDL_GL_SwapBuffers();
+        glFinish();
+    }
+}
+BENCHMARK(BM_ClearAndShow)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 
 // Clear and one quad over the whole frame: the clear is part of every case,
 // so the quad alone is the difference to BM_Clear.

@@ -227,19 +227,19 @@ bool findStar(const skyReader_t& r, int x, int y, demoSkyStar_t* star, int* dark
 }
 
 // The background's colour around a grid corner: the mean of the pixels
-// within half a cell that no star lights (all of them, if stars cover it).
+// within half a cell that no star lights. Where stars cover all of them the
+// reach doubles until it finds some; a picture all stars gives its mean.
 void cornerColour(const skyReader_t& r, const std::vector<unsigned char>& lit, float u, float v, float* rgb)
 {
-    int x0 = std::max(0, int(u - 0.5f * float(r.w) / DEMO_SKY_COLUMNS));
-    int x1 = std::min(r.w - 1, int(u + 0.5f * float(r.w) / DEMO_SKY_COLUMNS));
-    int y0 = std::max(0, int(v - 0.5f * float(r.h) / DEMO_SKY_ROWS));
-    int y1 = std::min(r.h - 1, int(v + 0.5f * float(r.h) / DEMO_SKY_ROWS));
-    for (int pass = 0; pass < 2; pass++) {
+    float reachX = 0.5f * float(r.w) / DEMO_SKY_COLUMNS, reachY = 0.5f * float(r.h) / DEMO_SKY_ROWS;
+    for (bool wholePicture = false;; reachX *= 2, reachY *= 2) {
+        int x0 = std::max(0, int(u - reachX)), x1 = std::min(r.w - 1, int(u + reachX));
+        int y0 = std::max(0, int(v - reachY)), y1 = std::min(r.h - 1, int(v + reachY));
         double sum[3] = {0, 0, 0};
         int count = 0;
         for (int y = y0; y <= y1; y++)
             for (int x = x0; x <= x1; x++) {
-                if (pass == 0 && lit[size_t(y) * size_t(r.w) + size_t(x)])
+                if (!wholePicture && lit[size_t(y) * size_t(r.w) + size_t(x)])
                     continue;
                 const unsigned char* p = r.pixels + (size_t(y) * size_t(r.w) + size_t(x)) * 4;
                 for (int k = 0; k < 3; k++)
@@ -251,6 +251,8 @@ void cornerColour(const skyReader_t& r, const std::vector<unsigned char>& lit, f
                 rgb[k] = float(sum[k] / count / 255.0);
             return;
         }
+        // Every pixel of the picture lit: count them all next time.
+        wholePicture = x0 == 0 && y0 == 0 && x1 == r.w - 1 && y1 == r.h - 1;
     }
 }
 

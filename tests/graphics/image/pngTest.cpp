@@ -316,15 +316,17 @@ TEST_F(OwnPngTest, SidesBeyondTheLimitAreRefused)
 // Guards against a writer that flips the rows, drops or swaps samples, or
 // pads odd rows: what it writes must read back through the engine's own
 // loader and an independent decoder as the same bytes, for every channel
-// count. A file that cannot be created is a 0, not a crash.
+// count. The larger image goes first, so the smaller one is saved with the
+// buffers the writer kept. A file that cannot be created is a 0, not a crash.
 TEST_F(OwnPngTest, SavedImagesReadBackByteForByteInEveryChannelCount)
 {
-    const uint32_t w = 5, h = 3; // odd rows: no four-byte alignment to lean on
-    std::vector<uint8_t> rgba(w * h * 4);
-    for (size_t i = 0; i < rgba.size(); i++)
-        rgba[i] = uint8_t(i * 37 + 11);
-    for (uint32_t channels = 1; channels <= 4; channels++) {
-        SCOPED_TRACE(channels);
+    const uint32_t sizes[][2] = {{37, 23}, {5, 3}}; // odd rows: no four-byte alignment to lean on
+    for (int run = 0; run < 8; run++) {
+        const uint32_t channels = uint32_t(run / 2 + 1), w = sizes[run % 2][0], h = sizes[run % 2][1];
+        std::vector<uint8_t> rgba(w * h * 4);
+        for (size_t i = 0; i < rgba.size(); i++)
+            rgba[i] = uint8_t(i * 37 + 11 + w);
+        SCOPED_TRACE(std::to_string(channels) + " channels, " + std::to_string(w) + " wide");
         imageData_t source = {"frame", "frame", w, h, channels, reinterpret_cast<uintptr_t>(rgba.data())};
         std::string path = dir + "/saved" + std::to_string(channels) + ".png";
         ASSERT_EQ(imageSavePNG(path.c_str(), &source), 1);
@@ -345,7 +347,8 @@ TEST_F(OwnPngTest, SavedImagesReadBackByteForByteInEveryChannelCount)
         }
         imageDataFree(back);
     }
-    imageData_t source = {"frame", "frame", w, h, 3, reinterpret_cast<uintptr_t>(rgba.data())};
+    std::vector<uint8_t> rgba(5 * 3 * 4, 7);
+    imageData_t source = {"frame", "frame", 5, 3, 3, reinterpret_cast<uintptr_t>(rgba.data())};
     EXPECT_EQ(imageSavePNG((dir + "/no/such/folder.png").c_str(), &source), 0);
 }
 
