@@ -76,29 +76,22 @@ void fullScreenQuad(benchmark::State& state, bool textured, bool blended)
     glDeleteTextures(1, &id);
 }
 
-void BM_Clear(benchmark::State& state)
+// A clear, and with `show` the frame shown in the window too: what every
+// live frame pays before it draws anything.
+void clearFrames(benchmark::State& state, bool show)
 {
     if (!frameWindow(state))
         return;
     for (auto _ : state) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        if (show)
+            SDL_GL_SwapBuffers();
         glFinish();
     }
 }
+void BM_Clear(benchmark::State& state) { clearFrames(state, false); }
+void BM_ClearAndShow(benchmark::State& state) { clearFrames(state, true); }
 BENCHMARK(BM_Clear)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
-
-// A clear and the frame shown in the window: what every live frame pays
-// before it draws anything.
-void BM_ClearAndShow(benchmark::State& state)
-{
-    if (!frameWindow(state))
-        return;
-    for (auto _ : state) {
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        SDL_GL_SwapBuffers();
-        glFinish();
-    }
-}
 BENCHMARK(BM_ClearAndShow)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 
 // Clear and one quad over the whole frame: the clear is part of every case,

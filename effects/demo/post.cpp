@@ -40,7 +40,8 @@ struct post_t {
     target_t small; // the glow's bright parts
     int hasLast;    // the frame texture holds the frame before this one
     std::vector<unsigned char> readBack; // the bright parts, read back
-    std::vector<unsigned char> lit;      // a byte a cell: the cell adds light
+    std::vector<unsigned char> lit;      // a byte a cell, row by row: the cell adds light
+    int litColumns, litRows;             // the cells' grid, as findLitCells last made it
 };
 
 post_t post;
@@ -115,6 +116,11 @@ void feedback(int w, int h, float strength, float zoom)
     drawPart(post.frame, w, h, 0, 0, 1280, 720, zoom, FEEDBACK_TURN);
 }
 
+size_t litCell(int cx, int cy)
+{
+    return size_t(cy) * size_t(post.litColumns) + size_t(cx);
+}
+
 // Which cells of the glow's picture hold light. The frame's dark parts,
 // often most of it, would add nothing: the bright parts' picture is read
 // back, a few hundred kilobytes, and the pass skips the cells below the
@@ -129,6 +135,8 @@ void findLitCells(int sw, int sh)
     glReadPixels(getScreenPositionX(), getScreenPositionY(), sw, sh, GL_RGBA, GL_UNSIGNED_BYTE,
                  post.readBack.data());
     int columns = (sw + GLOW_CELL - 1) / GLOW_CELL, rows = (sh + GLOW_CELL - 1) / GLOW_CELL;
+    post.litColumns = columns;
+    post.litRows = rows;
     post.lit.assign(size_t(columns) * size_t(rows), 0);
     for (int y = 0; y < sh; y++) {
         const unsigned char* texel = post.readBack.data() + size_t(y) * size_t(sw) * 4;
@@ -137,7 +145,7 @@ void findLitCells(int sw, int sh)
                 continue;
             for (int cy = (y - 1) / GLOW_CELL; cy <= std::min(rows - 1, (y + 1) / GLOW_CELL); cy++)
                 for (int cx = std::max(0, (x - 1) / GLOW_CELL); cx <= std::min(columns - 1, (x + 1) / GLOW_CELL); cx++)
-                    post.lit[size_t(cy) * size_t(columns) + size_t(cx)] = 1;
+                    post.lit[litCell(cx, cy)] = 1;
         }
     }
 }
@@ -145,19 +153,19 @@ void findLitCells(int sw, int sh)
 // The lit cells, a row's neighbours joined into one quad.
 void drawLitCells(int sw, int sh)
 {
-    int columns = (sw + GLOW_CELL - 1) / GLOW_CELL, rows = (sh + GLOW_CELL - 1) / GLOW_CELL;
+    int columns = post.litColumns, rows = post.litRows;
     float s = 1.0f / float(post.small.w), u = 1.0f / float(post.small.h);
     float px = 1280.0f / float(sw), py = 720.0f / float(sh); // virtual pixels a texel
     glBindTexture(GL_TEXTURE_2D, post.small.id);
     glBegin(GL_QUADS);
     for (int cy = 0; cy < rows; cy++) {
         for (int cx = 0; cx < columns;) {
-            if (!post.lit[size_t(cy) * size_t(columns) + size_t(cx)]) {
+            if (!post.lit[litCell(cx, cy)]) {
                 cx++;
                 continue;
             }
             int from = cx;
-            while (cx < columns && post.lit[size_t(cy) * size_t(columns) + size_t(cx)])
+            while (cx < columns && post.lit[litCell(cx, cy)])
                 cx++;
             float x0 = float(from * GLOW_CELL), x1 = float(std::min(sw, cx * GLOW_CELL));
             float y0 = float(cy * GLOW_CELL), y1 = float(std::min(sh, (cy + 1) * GLOW_CELL));

@@ -76,7 +76,7 @@ void drawPicture(const demoSkyPicture_t& picture, float l)
     // Point sizes are window pixels. The picture is stretched over the
     // screen, wider than high; a round point of its star's height and the
     // star's light reads as the blurred spot it stands for.
-    float across = 720.0f / float(picture.height) * float(getWindowScreenAreaHeight()) / 720.0f;
+    float across = float(getWindowScreenAreaHeight()) / float(picture.height);
     glDisable(GL_ALPHA_TEST);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE); // the smoothed point's edge is in its alpha
@@ -174,9 +174,14 @@ struct skyReader_t {
     int w, h;
 };
 
+const unsigned char* pixelAt(const skyReader_t& r, int x, int y)
+{
+    return r.pixels + (size_t(y) * size_t(r.w) + size_t(x)) * 4;
+}
+
 float lightAt(const skyReader_t& r, int x, int y)
 {
-    const unsigned char* p = r.pixels + (size_t(y) * size_t(r.w) + size_t(x)) * 4;
+    const unsigned char* p = pixelAt(r, x, y);
     return float(std::max(p[0], std::max(p[1], p[2]))) / 255.0f;
 }
 
@@ -241,7 +246,7 @@ void cornerColour(const skyReader_t& r, const std::vector<unsigned char>& lit, f
             for (int x = x0; x <= x1; x++) {
                 if (!wholePicture && lit[size_t(y) * size_t(r.w) + size_t(x)])
                     continue;
-                const unsigned char* p = r.pixels + (size_t(y) * size_t(r.w) + size_t(x)) * 4;
+                const unsigned char* p = pixelAt(r, x, y);
                 for (int k = 0; k < 3; k++)
                     sum[k] += p[k];
                 count++;
@@ -272,8 +277,8 @@ void demoSkyFromImage(const imageData_t* image, demoSkyPicture_t* sky)
             int darkest = y * r.w + x;
             if (!findStar(r, x, y, &star, &darkest))
                 continue;
-            const unsigned char* peak = r.pixels + (size_t(y) * size_t(r.w) + size_t(x)) * 4;
-            const unsigned char* low = r.pixels + size_t(darkest) * 4;
+            const unsigned char* peak = pixelAt(r, x, y);
+            const unsigned char* low = pixelAt(r, darkest % r.w, darkest / r.w);
             for (int k = 0; k < 3; k++)
                 star.rgb[k] = float(std::max(0, int(peak[k]) - int(low[k]))) / 255.0f;
             found.push_back(star);

@@ -102,13 +102,7 @@ def corner(window):
 
 
 def wait_for(test, what):
-    deadline = time.monotonic() + WAIT
-    while time.monotonic() < deadline:
-        value = test()
-        if value:
-            return value
-        time.sleep(0.1)
-    raise AssertionError("waited %.0f s for %s" % (WAIT, what))
+    return xtools.wait_until(what, test, WAIT)
 
 
 class SyncEditor(unittest.TestCase):

@@ -161,6 +161,18 @@ class CaptionSpy:
         self.process.stdout.close()
 
 
+def wait_until(what, check, timeout):
+    """Asks `check` until it gives something true, and returns that; fails
+    naming `what` after `timeout` seconds."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        result = check()
+        if result:
+            return result
+        time.sleep(0.05)
+    raise AssertionError("not within %.0f s: %s" % (timeout, what))
+
+
 def screenshot(window):
     """The window's pixels as (width, height, rows), rows top first, each a
     list of (r, g, b). Read through the X server with xwd."""
