@@ -35,7 +35,8 @@ tools/build.sh asan >/dev/null
 # them again moments later: resident memory then swings by 20 MB with no
 # change in what is allocated. With that release off, resident memory is
 # the high-water mark of what was in use, which a leak keeps raising.
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1:quarantine_size_mb=4:allocator_release_to_os_interval_ms=-1"
+# intercept_tls_get_addr=0 as in tools/test.sh.
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1:quarantine_size_mb=4:allocator_release_to_os_interval_ms=-1:intercept_tls_get_addr=0"
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export TESSELLUNE_BUILD_DIR="$root/build-asan"
