@@ -352,6 +352,58 @@ TEST_F(OwnPngTest, SavedImagesReadBackByteForByteInEveryChannelCount)
     EXPECT_EQ(imageSavePNG((dir + "/no/such/folder.png").c_str(), &source), 0);
 }
 
+// Guards the compressor on the content that takes each of its ways: noise
+// (nothing repeats: stored blocks), one flat colour (the longest repeats, over
+// several blocks), steps (repeats a pixel back and a row back), identical
+// rows too wide to reach a row back, and a single pixel. An independent
+// decoder must read each back exactly, noise may grow only by the blocks'
+// headers and a flat frame must shrink to almost nothing.
+TEST_F(OwnPngTest, SavedFramesOfEveryKindDecodeExactly)
+{
+    struct kind_t {
+        const char* name;
+        uint32_t w, h, channels;
+    };
+    const kind_t kinds[] = {
+        {"noise", 300, 200, 3}, {"flat", 700, 300, 4}, {"steps", 640, 360, 3}, {"wide", 11000, 3, 3}, {"dot", 1, 1, 1}};
+    std::mt19937 random(5);
+    for (const kind_t& kind : kinds) {
+        SCOPED_TRACE(kind.name);
+        std::vector<uint8_t> rgba(size_t(kind.w) * kind.h * 4);
+        for (size_t i = 0; i < rgba.size(); i++) {
+            size_t x = i / 4 % kind.w, y = i / 4 / kind.w;
+            switch (kind.name[0]) {
+            case 'n': rgba[i] = uint8_t(random()); break;
+            case 'f': rgba[i] = uint8_t(40 + i % 4); break;
+            case 's': rgba[i] = uint8_t(x / 16 * 3 + y / 8 + i % 4 * 50); break;
+            default: rgba[i] = uint8_t(x * 7 + x * x / 13 + i % 4); break;
+            }
+        }
+        imageData_t source = {"frame", "frame", kind.w, kind.h, kind.channels, reinterpret_cast<uintptr_t>(rgba.data())};
+        std::string path = dir + "/" + kind.name + ".png";
+        ASSERT_EQ(imageSavePNG(path.c_str(), &source), 1);
+        referenceImage_t ref = referenceDecode(path);
+        ASSERT_TRUE(ref.ok);
+        imageData_t* back = imageLoadPNG(path.c_str());
+        ASSERT_NE(back, nullptr);
+        EXPECT_EQ(compareWithReference(back, ref), 0);
+        imageDataFree(back);
+        for (uint32_t i = 0; i < kind.w * kind.h; i++) { // the file's first row is the record's last
+            size_t saved = (size_t(kind.h - 1 - i / kind.w) * kind.w + i % kind.w) * 4;
+            if (memcmp(&ref.samples[size_t(i) * kind.channels], &rgba[saved], kind.channels) != 0) {
+                ADD_FAILURE() << "pixel " << i << " differs from the one saved";
+                break;
+            }
+        }
+        uintmax_t rows = (1 + uintmax_t(kind.w) * kind.channels) * kind.h, size = fs::file_size(path);
+        if (kind.name[0] == 'n') {
+            EXPECT_LT(size, rows + 200);
+        } else if (kind.name[0] == 'f') {
+            EXPECT_LT(size, rows / 200);
+        }
+    }
+}
+
 // Guards against a failed load that still creates a texture or returns junk:
 // no OpenGL context is needed because nothing may reach OpenGL.
 TEST(ImageLoadImageTest, MissingFileGivesAnEmptyRecordWithoutTouchingOpenGl)
