@@ -62,9 +62,10 @@ float demoSeconds(int order, int row);
 
 // The night-sky picture as the screen shows it: the colours of its
 // background at the corners of a coarse grid over the screen, and the stars
-// found in it (the brightest when there are more than the room), by size. Drawn as a shaded grid and points instead of
-// the picture magnified five times, it costs the software renderer half as
-// much, every frame of the production.
+// found in it, by size (the brightest when there are more than the room).
+// Drawn as a shaded grid and points instead of the picture magnified five
+// times, it costs the software renderer half as much, every frame of the
+// production.
 const int DEMO_SKY_COLUMNS = 32;
 const int DEMO_SKY_ROWS = 18;
 const int DEMO_SKY_MOST_STARS = 1024;

@@ -11,6 +11,7 @@
 #include <libdeflate.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -26,14 +27,16 @@ const unsigned END_OF_BLOCK = 256;
 const unsigned MAX_CODE_BITS = 15, MAX_CODELEN_BITS = 7;
 
 // The order the code-length code's own lengths are sent in.
-const uint8_t CODELEN_ORDER[CODELEN_SYMBOLS] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
-const uint16_t LENGTH_BASE[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+constexpr uint8_t CODELEN_ORDER[CODELEN_SYMBOLS] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+// The repeat count's bits after code-length symbols 16, 17 and 18.
+constexpr unsigned CODELEN_EXTRA[CODELEN_SYMBOLS] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 3, 7};
+constexpr uint16_t LENGTH_BASE[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
                                   31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-const uint8_t LENGTH_EXTRA[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-const uint16_t DIST_BASE[DIST_SYMBOLS] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
+constexpr uint8_t LENGTH_EXTRA[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+constexpr uint16_t DIST_BASE[DIST_SYMBOLS] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
                                           33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
                                           1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-const uint8_t DIST_EXTRA[DIST_SYMBOLS] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6,
+constexpr uint8_t DIST_EXTRA[DIST_SYMBOLS] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6,
                                           6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 
 // A symbol and the extra bits after it.
@@ -69,20 +72,23 @@ struct blockCodes_t {
     uint64_t extraBits; // the length and distance extra bits of the matches
 };
 
-// A repeat length's symbol and extra bits, filled on the first call.
-symbolOf_t lengthSymbol[MAX_MATCH + 1];
 // A block's tokens, kept by each saving thread as the PNG buffers are.
 thread_local std::vector<token_t> blockTokens;
 
-void fillLengthSymbols()
+constexpr std::array<symbolOf_t, MAX_MATCH + 1> lengthSymbols()
 {
+    std::array<symbolOf_t, MAX_MATCH + 1> table{};
     for (unsigned i = 0; i < 29; i++)
         for (unsigned length = LENGTH_BASE[i]; length < LENGTH_BASE[i] + (1u << LENGTH_EXTRA[i]) && length <= MAX_MATCH;
              length++)
-            lengthSymbol[length] = {uint16_t(257 + i), LENGTH_EXTRA[i], uint16_t(length - LENGTH_BASE[i])};
+            table[length] = {uint16_t(257 + i), LENGTH_EXTRA[i], uint16_t(length - LENGTH_BASE[i])};
     // 258 has a symbol of its own, not 284 with all extra bits set.
-    lengthSymbol[MAX_MATCH] = {285, 0, 0};
+    table[MAX_MATCH] = {285, 0, 0};
+    return table;
 }
+
+// A repeat length's symbol and extra bits.
+constexpr std::array<symbolOf_t, MAX_MATCH + 1> lengthSymbol = lengthSymbols();
 
 symbolOf_t distanceSymbol(size_t distance)
 {
@@ -308,8 +314,6 @@ void codeTheLengths(blockCodes_t* codes)
     }
 }
 
-const unsigned CODELEN_EXTRA[CODELEN_SYMBOLS] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 3, 7};
-
 // Builds the block's codes from its counts; gives its size in bits.
 uint64_t buildCodes(blockCodes_t* codes)
 {
@@ -464,12 +468,6 @@ uint64_t storedBits(size_t size, unsigned pending)
     return 3 + (8 - (pending + 3) % 8) % 8 + 32 + (chunks - 1) * 40 + uint64_t(size) * 8;
 }
 
-void putBig32(unsigned char* at, uint32_t value)
-{
-    for (int i = 0; i < 4; i++)
-        at[i] = static_cast<unsigned char>(value >> (24 - 8 * i));
-}
-
 } // namespace
 
 size_t imageDeflateBound(size_t size)
@@ -481,12 +479,9 @@ size_t imageDeflateBound(size_t size)
 size_t imageDeflateRows(const unsigned char* rows, size_t size, size_t stride, unsigned pixelBytes,
                         unsigned char* out)
 {
-    static const bool filled = (fillLengthSymbols(), true);
-    (void)filled;
     const size_t distance[2] = {pixelBytes, stride <= MAX_DISTANCE && stride != pixelBytes ? stride : 0};
     const symbolOf_t distSym[2] = {distanceSymbol(distance[0]), distanceSymbol(distance[1] ? distance[1] : 1)};
-    std::vector<token_t>& tokens = blockTokens;
-    tokens.resize(BLOCK_BYTES / MIN_MATCH + 2);
+    blockTokens.resize(BLOCK_BYTES / MIN_MATCH + 2); // a repeat takes three bytes at least
     blockCodes_t codes;
     bitWriter_t w = {out, 0, 0};
     putBits(&w, 0x78, 8); // deflate with a 32 kB window
@@ -496,16 +491,16 @@ size_t imageDeflateRows(const unsigned char* rows, size_t size, size_t stride, u
         size_t end = std::min(size, begin + BLOCK_BYTES);
         bool last = end == size;
         memset(&codes, 0, sizeof codes);
-        size_t count = parseBlock(rows, begin, end, distance, distSym, tokens.data(), &codes);
+        size_t count = parseBlock(rows, begin, end, distance, distSym, blockTokens.data(), &codes);
         if (buildCodes(&codes) < storedBits(end - begin, w.count)) {
             writeHeader(&w, &codes, last);
-            writeTokens(&w, rows + begin, tokens.data(), count, &codes, distSym);
+            writeTokens(&w, rows + begin, blockTokens.data(), count, &codes, distSym);
         } else {
             writeStored(&w, rows + begin, end - begin, last);
         }
         begin = end;
     } while (begin < size);
     alignToByte(&w);
-    putBig32(w.out, libdeflate_adler32(1, rows, size));
-    return size_t(w.out + 4 - out);
+    putAndFlush(&w, __builtin_bswap32(libdeflate_adler32(1, rows, size)), 32); // most significant byte first
+    return size_t(w.out - out);
 }
